@@ -1,0 +1,95 @@
+#include "app/link/SenderLink.h"
+
+#include "multio/SioIF.h"
+
+namespace {
+constexpr DWORD kIdleWaitMs = 100000; // the thread also looks at the queue this often
+constexpr DWORD kStopGraceMs = 1000;  // a thread blocked in a write longer is terminated
+constexpr int kRoomChecks = 2000;
+} // namespace
+
+SenderLink::SenderLink(const char* portPath, int32_t baudRate, bool ctsFlow)
+    : SenderLink(std::unique_ptr<multio::Stream>(new SioIF(portPath, baudRate, ctsFlow))) {}
+
+SenderLink::SenderLink(std::unique_ptr<multio::Stream> stream) : stream(std::move(stream)) {
+    // Unnamed: the event is used inside this process only, and a name would clash between
+    // links and instances (and Windows refuses the backslashes of "\\.\COM10").
+    dataSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    StartThread();
+}
+
+SenderLink::~SenderLink() {
+    Stop();
+}
+
+void SenderLink::StartThread() {
+    thread = CreateThread(nullptr, 0, &SenderLink::ThreadMain, this, 0, &threadId);
+    if (thread)
+        SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+DWORD WINAPI SenderLink::ThreadMain(LPVOID self) {
+    return static_cast<SenderLink*>(self)->Run();
+}
+
+DWORD SenderLink::Run() {
+    threadRunning = true;
+    while (!stopRequested) {
+        if (dataSignal)
+            WaitForSingleObject(dataSignal, kIdleWaitMs);
+        else
+            Sleep(10); // without an event, poll the queue
+        if (stream)
+            queue.Drain(*stream);
+    }
+    threadRunning = false;
+    return 0;
+}
+
+int32_t SenderLink::Enqueue(const uint8_t* data, uint32_t length) {
+    int32_t result = queue.Enqueue(data, length);
+    if (result >= 0 && dataSignal)
+        SetEvent(dataSignal);
+    return result;
+}
+
+bool SenderLink::WaitForRoom(uint32_t length) {
+    if (length >= SendQueue::kCapacity)
+        return false; // would never fit
+    for (int i = 0; i < kRoomChecks; ++i) {
+        if (queue.FreeSpace() >= length)
+            return true;
+        Sleep(0);
+    }
+    return false;
+}
+
+// Waits on the thread itself, not on threadRunning: a thread that has not started yet has
+// not set the flag, and the link must outlive it either way.
+void SenderLink::Stop() {
+    stopRequested = true;
+    if (dataSignal)
+        SetEvent(dataSignal);
+    if (thread) {
+        if (WaitForSingleObject(thread, kStopGraceMs) != WAIT_OBJECT_0) {
+            // Blocked in a write that cannot complete (CTS never asserted, say).
+            terminated = TerminateThread(thread, 0) != 0;
+            WaitForSingleObject(thread, INFINITE);
+        }
+        CloseHandle(thread);
+        thread = nullptr;
+    }
+    if (dataSignal) {
+        CloseHandle(dataSignal);
+        dataSignal = nullptr;
+    }
+    stream.reset();
+}
+
+int32_t SendFrameBlock(SenderLink* link, const std::vector<uint8_t>& block) {
+    if (!link || block.empty())
+        return 0;
+    const uint32_t length = static_cast<uint32_t>(block.size());
+    link->WaitForRoom(length);
+    return link->Enqueue(block.data(), length);
+}
