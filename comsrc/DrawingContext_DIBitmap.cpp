@@ -1,0 +1,99 @@
+#include "DrawingContext_DIBitmap.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "DIBitmap.h"
+#include "PixelRows.h"
+
+namespace comsrc {
+
+DrawingContext_DIBitmap::DrawingContext_DIBitmap(DIBitmap* owner)
+    : DrawingContext(kContextKindDIBitmap), bitmap(owner) {}
+
+const PixelFormat* DrawingContext_DIBitmap::GetPixelFormat() {
+    return bitmap->GetPixelFormat();
+}
+
+uint8_t* DrawingContext_DIBitmap::PixelAddress(uint8_t* base, int32_t x, int32_t y) const {
+    int64_t column = int64_t{x} * bitmap->GetBitsPerPixel() / 8;
+    return base + std::ptrdiff_t(y) * bitmap->GetStride() + std::ptrdiff_t(column);
+}
+
+int32_t DrawingContext_DIBitmap::Blt(int32_t dx, int32_t dy, int32_t w, int32_t h,
+                                     DrawingContext* source, int32_t sx, int32_t sy) {
+    if (!source)
+        return -1;
+    if (!ClipSpan(&dx, &w, bitmap->GetWidth(), &sx))
+        return 0;
+    if (!ClipSpan(&dy, &h, bitmap->GetHeight(), &sy))
+        return 0;
+    const PixelFormat* f = bitmap->GetPixelFormat();
+    int32_t bpp = f->bitsPerPixel;
+    if (bpp > 0 && bpp < 8 && dx % (8 / bpp) != 0)
+        return -2;
+    uint8_t* base = bitmap->LockPixels();
+    if (!base)
+        return -1;
+    // A GDI-backed source exports nothing, which leaves this bitmap unchanged.
+    source->ExportPixels(PixelAddress(base, dx, dy), bitmap->GetStride(), f, sx, sy, w, h);
+    bitmap->UnlockPixels();
+    return 0;
+}
+
+int32_t DrawingContext_DIBitmap::Stretch(int32_t, int32_t, int32_t, int32_t, DrawingContext*,
+                                         int32_t, int32_t, int32_t, int32_t) {
+    return 0;
+}
+
+int32_t DrawingContext_DIBitmap::Blend(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
+                                       DrawingContext* source, int32_t sx, int32_t sy, int32_t,
+                                       int32_t, int32_t, int32_t) {
+    return Blt(dx, dy, dw, dh, source, sx, sy);
+}
+
+int32_t DrawingContext_DIBitmap::Fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
+    if (!ClipSpan(&x, &w, bitmap->GetWidth(), nullptr))
+        return 0;
+    if (!ClipSpan(&y, &h, bitmap->GetHeight(), nullptr))
+        return 0;
+    uint8_t* base = bitmap->LockPixels();
+    if (!base)
+        return -1;
+    const PixelFormat& f = *bitmap->GetPixelFormat();
+    for (int32_t i = 0; i < h; ++i)
+        FillRow(PixelAddress(base, 0, y + i), x, w, f, colour);
+    bitmap->UnlockPixels();
+    return 0;
+}
+
+int32_t DrawingContext_DIBitmap::ExportPixels(uint8_t* destination, int32_t dStride,
+                                              const PixelFormat* dFormat, int32_t sx, int32_t sy,
+                                              int32_t w, int32_t h) {
+    if (!ClipSpan(&sx, &w, bitmap->GetWidth(), nullptr))
+        return 0;
+    if (!ClipSpan(&sy, &h, bitmap->GetHeight(), nullptr))
+        return 0;
+    uint8_t* base = bitmap->GetPixels();
+    if (!base)
+        return -1;
+    if (!destination || !dFormat || !IsUsablePixelFormat(*dFormat))
+        return -1;
+    const PixelFormat& s = *bitmap->GetPixelFormat();
+    const PixelFormat& d = *dFormat;
+    if (s == d && s.bitsPerPixel % 8 == 0) {
+        size_t rowBytes = size_t(int64_t{s.bitsPerPixel} * w / 8);
+        for (int32_t i = 0; i < h; ++i)
+            std::memmove(destination + std::ptrdiff_t(i) * dStride, PixelAddress(base, sx, sy + i),
+                         rowBytes);
+        return 0;
+    }
+    if (s.colorModel != d.colorModel)
+        return 0;
+    for (int32_t i = 0; i < h; ++i)
+        ConvertRow(PixelAddress(base, 0, sy + i), sx, s, destination + std::ptrdiff_t(i) * dStride,
+                   d, w);
+    return 0;
+}
+
+} // namespace comsrc
