@@ -1,0 +1,158 @@
+// Start-up, the polling frame loop and shutdown of mirpanel.
+
+#include "app/core/App_Win32.h"
+
+#include <mmsystem.h>
+
+#include "app/core/Globals.h"
+#include "app/core/Pacing.h"
+#include "app/window/MainWindow_Win32.h"
+#include "comsrc/RectList.h"
+
+HINSTANCE g_instance = nullptr;
+
+namespace {
+
+constexpr int kTitleLength = 100;
+constexpr UINT kTitleString = 103;
+constexpr UINT kClassString = 109;
+constexpr WORD kAcceleratorResource = 109;
+
+char s_title[kTitleLength];
+char s_className[kTitleLength];
+double s_tickDivisor = 0.0;
+HACCEL s_accelerators = nullptr;
+
+uint32_t readTick() {
+    LARGE_INTEGER counter;
+    if (!QueryPerformanceCounter(&counter))
+        return 0;
+    return tickFromCounter(counter.QuadPart, s_tickDivisor);
+}
+
+void initTickDivisor() {
+    LARGE_INTEGER frequency;
+    if (QueryPerformanceFrequency(&frequency)) {
+        const double divisor = static_cast<double>(frequency.QuadPart) / 100.0;
+        if (divisor > 0.0)
+            s_tickDivisor = divisor;
+    }
+}
+
+// Handles at most one message. Returns false when it was the quit message.
+bool pumpOneMessage(HWND mainWindow, MSG& message) {
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+        return true;
+    if (GetMessageA(&message, nullptr, 0, 0) <= 0)
+        return false; // WM_QUIT (or a broken queue, which ends the program the same way)
+    if (!s_accelerators || !TranslateAcceleratorA(mainWindow, s_accelerators, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return true;
+}
+
+void runPeriodicWork() {
+    if (!g_captureReady) {
+        discoverDisplays();
+        if (g_captureReady)
+            StartLinks();
+    } else if (g_runMode == 1) {
+        if (checkMirrorDriver() < 0)
+            g_captureReady = 0;
+    }
+
+    if (g_linksUp) {
+        if (anyLinkFailed())
+            g_linksUp = 0;
+    } else if (StartLinks() == 0) {
+        recreateMediator();
+    }
+}
+
+void paceFrame(uint32_t now, uint32_t& lastFrameTick) {
+    switch (frameStep(now, lastFrameTick, g_anyActive != 0, g_linksUp != 0, g_captureReady != 0)) {
+    case FrameStep::Convert:
+        convertFrame();
+        lastFrameTick = now;
+        break;
+    case FrameStep::Sleep2:
+        Sleep(2);
+        break;
+    case FrameStep::NoSleep:
+        break;
+    case FrameStep::Sleep10:
+        Sleep(10);
+        break;
+    }
+}
+
+} // namespace
+
+void startUp(HINSTANCE instance) {
+    initTickDivisor();
+    LoadStringA(instance, kTitleString, s_title, kTitleLength);
+    LoadStringA(instance, kClassString, s_className, kTitleLength);
+    registerMainWindowClass(instance, s_className);
+    resetGlobalState();
+    loadOrSaveSettings(1);
+    if (g_monitors[0].port < 1)
+        g_monitors[0].port = FindComPort(0, +1);
+    g_instance = instance;
+    discoverDisplays();
+}
+
+HWND createMainWindow(int showCommand) {
+    HWND window = CreateWindowExA(0, s_className, s_title, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 320, 380, nullptr, nullptr,
+                                  g_instance, nullptr);
+    if (!window)
+        return nullptr;
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    s_accelerators = LoadAcceleratorsA(g_instance, MAKEINTRESOURCEA(kAcceleratorResource));
+    timeBeginPeriod(1);
+    return window;
+}
+
+int runFrameLoop(HWND mainWindow) {
+    uint32_t lastPeriodicTick = 0;
+    uint32_t lastFrameTick = 0;
+    MSG message{};
+    while (pumpOneMessage(mainWindow, message)) {
+        const uint32_t now = readTick();
+        if (periodicDue(now, lastPeriodicTick)) {
+            runPeriodicWork();
+            lastPeriodicTick = now;
+        }
+        paceFrame(now, lastFrameTick);
+    }
+    timeEndPeriod(1);
+    return static_cast<int>(message.wParam);
+}
+
+void shutDown() {
+    loadOrSaveSettings(0);
+    stopAllLinks();
+    releaseCaptureObjects();
+}
+
+int recreateMediator() {
+    if (!g_captureReady)
+        return -1;
+    return g_runMode == 1 ? recreateMirrorMediator() : recreateScreenMediator();
+}
+
+int requestFullRefresh() {
+    if (g_dirtyRects)
+        g_dirtyRects->Append(RECT{0, 0, 640, 480});
+    return 0;
+}
+
+int applyWindowPosition() {
+    const int32_t index = g_selectedMonitor;
+    if (index < 0 || static_cast<size_t>(index) >= g_links.size() ||
+        static_cast<size_t>(index) >= g_monitors.size() || !g_links[index])
+        return -1;
+    return setLinkWindow(g_links[index], panelWindow(g_monitors[index]));
+}
