@@ -1,0 +1,53 @@
+#include "comsrc/HDCAcquirer_Win32.h"
+
+#include <cstdlib>
+#include <cstring>
+
+HDCAcquirer::HDCAcquirer(const char* deviceName)
+    : deviceName_(deviceName ? _strdup(deviceName) : nullptr) {}
+
+HDCAcquirer::~HDCAcquirer() {
+    if (handle_)
+        CloseHandle(handle_);
+    if (hdc_)
+        DeleteDC(hdc_);
+    free(deviceName_);
+}
+
+namespace {
+
+// Some GDI implementations hand out a DC for any device name; a display that is gone must
+// still read as unavailable, so the name is checked against the display devices first.
+bool displayDeviceExists(const char* name) {
+    DISPLAY_DEVICEA device{};
+    device.cb = sizeof(device);
+    for (DWORD index = 0; EnumDisplayDevicesA(nullptr, index, &device, 0); ++index) {
+        if (lstrcmpiA(device.DeviceName, name) == 0)
+            return true;
+        device.cb = sizeof(device);
+    }
+    return false;
+}
+
+} // namespace
+
+int HDCAcquirer::Open() {
+    Close();
+    if (!deviceName_ || displayDeviceExists(deviceName_))
+        hdc_ = CreateDCA("DISPLAY", deviceName_, nullptr, nullptr);
+    handle_ = nullptr;
+    return hdc_ ? 0 : -1;
+}
+
+int HDCAcquirer::Close() {
+    if (hdc_)
+        DeleteDC(hdc_);
+    hdc_ = nullptr;
+    return 0;
+}
+
+RECT* HDCAcquirer::GetRect() { return &rect_; }
+
+HDC HDCAcquirer::GetHDC() { return hdc_; }
+
+HANDLE HDCAcquirer::GetHandle() { return handle_; }
