@@ -1,0 +1,89 @@
+#include "app/settings/KeyTable.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+const char kBlanks[] = " \r\n\t";
+
+void upperCaseAscii(char* text) {
+    for (; *text != '\0'; ++text) {
+        if (*text >= 'a' && *text <= 'z') {
+            *text = static_cast<char>(*text - 'a' + 'A');
+        }
+    }
+}
+
+} // namespace
+
+int32_t KeyTable::Put(const char* line) {
+    const size_t length = std::strlen(line);
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
+    if (!copy) {
+        return kNoMemory;
+    }
+    std::memcpy(copy.get(), line, length + 1);
+    char* equals = std::strchr(copy.get(), '=');
+    if (equals == nullptr) {
+        return kNoValue;
+    }
+    *equals = ' ';
+    char* value = equals + 1 + std::strspn(equals + 1, kBlanks);
+    if (*value == '\0') {
+        return kNoValue;
+    }
+    char* key = copy.get();
+    key[std::strcspn(key, kBlanks)] = '\0'; // at the former "=" at the latest
+    upperCaseAscii(key);
+
+    int32_t index = IndexOf(key);
+    if (index < 0) {
+        if (count >= kMaxEntries) {
+            return 0;
+        }
+        index = count++;
+    }
+    Entry& entry = entries[index];
+    entry.key = key;
+    entry.value = value;
+    entry.line = std::move(copy);
+    return 0;
+}
+
+int32_t KeyTable::IndexOf(const char* key) const {
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::strcmp(entries[i].key, key) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+const char* KeyTable::Find(const char* key) const {
+    const int32_t index = IndexOf(key);
+    return index >= 0 ? entries[index].value : nullptr;
+}
+
+int32_t KeyTable::GetInteger(const char* key, int32_t fallback) const {
+    const char* value = Find(key);
+    if (value == nullptr) {
+        return fallback;
+    }
+    // long is 64 bits on some hosts: saturate like a 32-bit strtol does.
+    const int64_t number = std::strtol(value, nullptr, 0);
+    if (number > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (number < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(number);
+}
+
+double KeyTable::GetDouble(const char* key, double fallback) const {
+    const char* value = Find(key);
+    return value != nullptr ? std::strtod(value, nullptr) : fallback;
+}

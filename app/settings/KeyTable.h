@@ -1,0 +1,50 @@
+#pragma once
+// The settings key table: up to 256 KEY=VALUE entries in insertion order. Keys are kept in
+// upper case, so lookups with the program's own upper-case keys find keys written in any
+// case. Keys the program does not know stay in the table so that they survive a save.
+
+#include <cstdint>
+#include <memory>
+
+class KeyTable {
+public:
+    static constexpr int32_t kMaxEntries = 256;
+
+    // Put results.
+    static constexpr int32_t kNoMemory = -1;
+    static constexpr int32_t kNoValue = -2;
+
+    KeyTable() = default;
+    KeyTable(const KeyTable&) = delete;
+    KeyTable& operator=(const KeyTable&) = delete;
+
+    // Puts a line of the form KEY = VALUE: the key ends at the first blank or at the first
+    // "=", the value starts at the first non-blank after that "=" and runs to the end of the
+    // line. An existing key gets the new value in place; a new key is appended while there
+    // is room and dropped otherwise. Returns 0, kNoMemory or kNoValue (no "=" or no value).
+    int32_t Put(const char* line);
+
+    // Value of `key` (compared exactly), or null.
+    const char* Find(const char* key) const;
+    // strtol with automatic base, kept within 32 bits; `fallback` when the key is absent.
+    int32_t GetInteger(const char* key, int32_t fallback) const;
+    // strtod; `fallback` when the key is absent.
+    double GetDouble(const char* key, double fallback) const;
+
+    int32_t Count() const { return count; }
+    const char* KeyAt(int32_t index) const { return entries[index].key; }
+    const char* ValueAt(int32_t index) const { return entries[index].value; }
+
+private:
+    // One heap copy of the line; key and value point into it.
+    struct Entry {
+        std::unique_ptr<char[]> line;
+        const char* key = nullptr;
+        const char* value = nullptr;
+    };
+
+    int32_t IndexOf(const char* key) const;
+
+    Entry entries[kMaxEntries];
+    int32_t count = 0;
+};
