@@ -1,0 +1,52 @@
+# Shared Wine set-up for the test runner and the demo; source it, then call the functions.
+# Expects WINEPREFIX to be set by the caller.
+export WINEARCH=win32
+export WINEDEBUG=-all
+export LC_ALL=ja_JP.UTF-8 # ANSI code page 932, as on a Japanese Windows
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# Starts a private Xvfb and exports DISPLAY; its pid is left in xvfb_pid.
+# $1: a folder for the display number file.
+start_xvfb() {
+    local fdfile=$1/display
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.05
+    done
+    if [ ! -s "$fdfile" ]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
+    DISPLAY=:$(head -n1 "$fdfile")
+    export DISPLAY
+}
+
+stop_xvfb() {
+    if [ -n "${xvfb_pid:-}" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=
+    fi
+}
+
+# Makes the 32-bit prefix on first use. Several runners may start at once: one makes it.
+make_prefix() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.mirvista-ready" ]; then
+            rm -rf "$WINEPREFIX"
+            wineboot --init >/dev/null 2>&1
+            wineserver -w >/dev/null 2>&1
+            touch "$WINEPREFIX/.mirvista-ready"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Ends every Wine process of the prefix and waits for the server to go.
+stop_wine() {
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+}
