@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/mirtool/Convert.h"
 #include "tools/mirtool/Render.h"
+#include "tools/mirtool/Send.h"
 
 namespace {
 
@@ -17,6 +19,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"render", mirtool::RunRender, "render [INPUT] [-o OUT] [--ascii] [--scale N] [--follow]"},
+    {"convert", mirtool::RunConvert,
+     "convert IMAGE... -o OUT [--dither N] [--contrast X] [--offset N] [--gamma X] [--invert N] "
+     "[--rotate N] [--pos X,Y] [--shrink N]"},
+    {"send", mirtool::RunSend, "send IMAGE... --port DEVICE [--speed N] [the options of convert]"},
 };
 
 int Usage() {
