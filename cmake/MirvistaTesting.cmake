@@ -15,31 +15,32 @@ endforeach()
 
 set(MIRVISTA_WINE_RUNNER ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
 
-# mirvista_host_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...])
-# A GoogleTest executable of the host build, registered as host.<name>.
-function(mirvista_host_test name)
-    if(NOT MIRVISTA_HOST)
-        return()
-    endif()
+# A GoogleTest executable with gtest_main, registered in CTest as <prefix>.<name>.
+function(mirvista_gtest_executable target test_name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
-    add_executable(test_${name} ${T_SOURCES})
-    target_link_libraries(test_${name} PRIVATE ${T_LIBS} gmock gtest_main)
-    add_test(NAME host.${name} COMMAND test_${name})
-    set_tests_properties(host.${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
-                         "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1;${T_ENV}")
+    add_executable(${target} ${T_SOURCES})
+    target_link_libraries(${target} PRIVATE ${T_LIBS} gmock gtest_main)
+    add_test(NAME ${test_name} COMMAND ${target})
+    set_tests_properties(${test_name} PROPERTIES ENVIRONMENT "${T_ENV}")
+endfunction()
+
+# mirvista_host_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...])
+# A test of the host build, under the sanitizers, registered as host.<name>.
+function(mirvista_host_test name)
+    if(MIRVISTA_HOST)
+        mirvista_gtest_executable(test_${name} host.${name} ${ARGN}
+            ENV ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1)
+        set_tests_properties(host.${name} PROPERTIES TIMEOUT 300)
+    endif()
 endfunction()
 
 # mirvista_win_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...])
-# A GoogleTest executable of the Windows build, run under Wine by the runner and
-# registered as win.<name>. Wine tests share one prefix, so they run one at a time.
+# A test of the Windows build, run under Wine by the runner and registered as win.<name>.
+# Wine tests share one prefix, so they run one at a time.
 function(mirvista_win_test name)
-    if(NOT WIN32)
-        return()
+    if(WIN32)
+        mirvista_gtest_executable(wintest_${name} win.${name} ${ARGN}
+            ENV MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/wineprefix)
+        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix)
     endif()
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
-    add_executable(wintest_${name} ${T_SOURCES})
-    target_link_libraries(wintest_${name} PRIVATE ${T_LIBS} gmock gtest_main)
-    add_test(NAME win.${name} COMMAND wintest_${name})
-    set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix
-                         ENVIRONMENT "MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/wineprefix;${T_ENV}")
 endfunction()

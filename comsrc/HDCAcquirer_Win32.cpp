@@ -46,8 +46,14 @@ int HDCAcquirer::Close() {
     return 0;
 }
 
-RECT* HDCAcquirer::GetRect() { return &rect_; }
+RECT* HDCAcquirer::GetRect() {
+    return &rect_;
+}
 
-HDC HDCAcquirer::GetHDC() { return hdc_; }
+HDC HDCAcquirer::GetHDC() {
+    return hdc_;
+}
 
-HANDLE HDCAcquirer::GetHandle() { return handle_; }
+HANDLE HDCAcquirer::GetHandle() {
+    return handle_;
+}

@@ -58,7 +58,9 @@ int64_t overlapLength(LONG startA, LONG endA, LONG startB, LONG endB) {
 
 } // namespace
 
-bool isEmptyRect(const RECT& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
+bool isEmptyRect(const RECT& rect) {
+    return rect.left >= rect.right || rect.top >= rect.bottom;
+}
 
 RECT intersectRects(const RECT& a, const RECT& b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -72,7 +74,9 @@ bool equalRects(const RECT& a, const RECT& b) {
 RectList::RectList(uint32_t collapseLimit, int32_t gridSize)
     : collapseLimit_(collapseLimit), gridSize_(gridSize) {}
 
-RectList::~RectList() { RemoveAll(); }
+RectList::~RectList() {
+    RemoveAll();
+}
 
 int32_t RectList::Append(const RECT& rect) {
     const int32_t result = appendInternal(rect);
@@ -265,7 +269,9 @@ int32_t RectList::AddClippedOffset(const RECT& clip, int32_t dx, int32_t dy) {
     return 0;
 }
 
-void RectList::ResetAppendCount() { appendCount_ = 0; }
+void RectList::ResetAppendCount() {
+    appendCount_ = 0;
+}
 
 RECT* RectList::GetAt(uint32_t index) {
     if (index >= count_)
@@ -279,9 +285,13 @@ RECT* RectList::GetAt(uint32_t index) {
     return nullptr;
 }
 
-const RECT* RectList::GetBounds() { return &bounds_; }
+const RECT* RectList::GetBounds() {
+    return &bounds_;
+}
 
-uint32_t RectList::GetCount() { return count_; }
+uint32_t RectList::GetCount() {
+    return count_;
+}
 
 int32_t RectList::EnsureCapacity() {
     // Drop emptied chunks (never the last), so removals do not leave a chain of holes.
@@ -311,7 +321,9 @@ int32_t RectList::EnsureCapacity() {
     return 0;
 }
 
-RectList::Chunk* RectList::AllocateChunk() { return new (std::nothrow) Chunk(); }
+RectList::Chunk* RectList::AllocateChunk() {
+    return new (std::nothrow) Chunk();
+}
 
 void RectList::SnapToGrid(RECT& rect) {
     if (gridSize_ < 2)

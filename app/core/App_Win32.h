@@ -28,8 +28,8 @@ void convertFrame();
 // Device link.
 int StartLinks();
 int FindComPort(int32_t current, int32_t step);
-bool anyLinkFailed();              // a running link's port is no longer open
-void stopAllLinks();               // Stop and delete every link, empty g_links
+bool anyLinkFailed(); // a running link's port is no longer open
+void stopAllLinks();  // Stop and delete every link, empty g_links
 int setLinkWindow(SenderLink* link, const RECT& window);
 
 // Settings: load when load is non-zero, save otherwise.

@@ -9,10 +9,10 @@ constexpr uint32_t kPeriodicTicks = 100; // once a second
 constexpr uint32_t kFrameTicks = 3;      // at most one frame every 30 ms
 
 enum class FrameStep {
-    Convert,  // convert a frame now
-    Sleep2,   // early in the frame period: sleep 2 ms
-    NoSleep,  // last tick of the period: turn again at once
-    Sleep10,  // not running: sleep 10 ms
+    Convert, // convert a frame now
+    Sleep2,  // early in the frame period: sleep 2 ms
+    NoSleep, // last tick of the period: turn again at once
+    Sleep10, // not running: sleep 10 ms
 };
 
 // The tick for a performance-counter reading; 0 when the counter gives no usable divisor.

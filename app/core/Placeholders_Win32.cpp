@@ -15,11 +15,17 @@ int discoverDisplays() {
 
 void convertFrame() {}
 
-int recreateScreenMediator() { return -1; }
+int recreateScreenMediator() {
+    return -1;
+}
 
-int recreateMirrorMediator() { return -1; }
+int recreateMirrorMediator() {
+    return -1;
+}
 
-int checkMirrorDriver() { return g_mirrorMediator ? 0 : -1; }
+int checkMirrorDriver() {
+    return g_mirrorMediator ? 0 : -1;
+}
 
 void releaseCaptureObjects() {
     delete g_screenAcquirer;
@@ -29,6 +35,3 @@ void releaseCaptureObjects() {
     g_mirrorAcquirer = nullptr;
     g_dirtyRects = nullptr;
 }
-
-// Settings: the defaults stay.
-int loadOrSaveSettings(int) { return 0; }

@@ -10,7 +10,9 @@
 using comsrc::RectList;
 
 // Found by argument-dependent lookup, which needs the namespace of RECT.
-static bool operator==(const RECT& a, const RECT& b) { return comsrc::equalRects(a, b); }
+static bool operator==(const RECT& a, const RECT& b) {
+    return comsrc::equalRects(a, b);
+}
 
 namespace {
 
@@ -30,8 +32,12 @@ void paint(PixelSet& pixels, const RECT& r) {
 }
 
 // The model of a grid: floor the leading edges, ceil the trailing ones.
-int floorTo(int v, int g) { return v >= 0 ? v / g * g : -((-v + g - 1) / g) * g; }
-int ceilTo(int v, int g) { return -floorTo(-v, g); }
+int floorTo(int v, int g) {
+    return v >= 0 ? v / g * g : -((-v + g - 1) / g) * g;
+}
+int ceilTo(int v, int g) {
+    return -floorTo(-v, g);
+}
 RECT modelSnap(const RECT& r, int g) {
     return RECT{floorTo(r.left, g), floorTo(r.top, g), ceilTo(r.right, g), ceilTo(r.bottom, g)};
 }

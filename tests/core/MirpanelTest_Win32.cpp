@@ -39,8 +39,8 @@ TEST(Mirpanel, MainWindowAndCleanExit) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process))
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process))
         << GetLastError();
 
     HWND window = waitForWindow("MIRVISTA", process.dwProcessId);
