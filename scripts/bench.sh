@@ -1,0 +1,22 @@
+#!/bin/bash
+# Builds and runs every benchmark: native ones from build/host/bench, Windows ones under Wine,
+# and bench/*.sh drivers (which compare against outside baselines such as Pillow).
+# Each prints its own ratios against a baseline measured in the same run.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh"
+export MIRVISTA_ROOT=$root
+shopt -s nullglob
+for b in "$root"/build/host/bench/bench_*; do
+    [ -x "$b" ] || continue
+    echo "== $(basename "$b")"
+    "$b"
+done
+for b in "$root"/build/host/win/bench/bench_*.exe; do
+    echo "== $(basename "$b") (Wine)"
+    MIRVISTA_WINE_PREFIX=$root/build/host/win/wineprefix "$root/cmake/wine-run.sh" "$b"
+done
+for b in "$root"/bench/*.sh; do
+    echo "== $(basename "$b")"
+    bash "$b"
+done
