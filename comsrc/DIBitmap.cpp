@@ -45,13 +45,13 @@ int32_t DIBitmap::CreateWithFormat(int32_t w, int32_t h, const PixelFormat& f) {
     stride = int32_t(rowBytes);
     width = w;
     height = h;
-    BecomeReady();
+    BecomeReady(new (std::nothrow) DrawingContext_DIBitmap(this));
     return 0;
 }
 
-void DIBitmap::BecomeReady() {
+void DIBitmap::BecomeReady(DrawingContext* ctx) {
     DestroyContext();
-    context = new (std::nothrow) DrawingContext_DIBitmap(this);
+    context = ctx;
     contextAcquired = 0;
     pixelsLocked = 0;
 }

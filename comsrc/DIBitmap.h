@@ -36,8 +36,8 @@ public:
 
 protected:
     explicit DIBitmap(int32_t bitmapKind);
-    // Clears both flags and attaches a software context (null if out of memory).
-    void BecomeReady();
+    // Takes ownership of ctx (may be null when out of memory) and clears both flags.
+    void BecomeReady(DrawingContext* ctx);
 
     uint8_t* pixels = nullptr;
     int32_t stride = 0;
