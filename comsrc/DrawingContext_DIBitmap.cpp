@@ -20,13 +20,17 @@ uint8_t* DrawingContext_DIBitmap::PixelAddress(uint8_t* base, int32_t x, int32_t
     return base + std::ptrdiff_t(y) * bitmap->GetStride() + std::ptrdiff_t(column);
 }
 
+bool DrawingContext_DIBitmap::ClipToBitmap(int32_t* x, int32_t* y, int32_t* w, int32_t* h,
+                                           int32_t* followX, int32_t* followY) const {
+    return ClipSpan(x, w, bitmap->GetWidth(), followX) &&
+           ClipSpan(y, h, bitmap->GetHeight(), followY);
+}
+
 int32_t DrawingContext_DIBitmap::Blt(int32_t dx, int32_t dy, int32_t w, int32_t h,
                                      DrawingContext* source, int32_t sx, int32_t sy) {
     if (!source)
         return -1;
-    if (!ClipSpan(&dx, &w, bitmap->GetWidth(), &sx))
-        return 0;
-    if (!ClipSpan(&dy, &h, bitmap->GetHeight(), &sy))
+    if (!ClipToBitmap(&dx, &dy, &w, &h, &sx, &sy))
         return 0;
     const PixelFormat* f = bitmap->GetPixelFormat();
     int32_t bpp = f->bitsPerPixel;
@@ -53,9 +57,7 @@ int32_t DrawingContext_DIBitmap::Blend(int32_t dx, int32_t dy, int32_t dw, int32
 }
 
 int32_t DrawingContext_DIBitmap::Fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
-    if (!ClipSpan(&x, &w, bitmap->GetWidth(), nullptr))
-        return 0;
-    if (!ClipSpan(&y, &h, bitmap->GetHeight(), nullptr))
+    if (!ClipToBitmap(&x, &y, &w, &h, nullptr, nullptr))
         return 0;
     uint8_t* base = bitmap->LockPixels();
     if (!base)
@@ -70,9 +72,7 @@ int32_t DrawingContext_DIBitmap::Fill(int32_t x, int32_t y, int32_t w, int32_t h
 int32_t DrawingContext_DIBitmap::ExportPixels(uint8_t* destination, int32_t dStride,
                                               const PixelFormat* dFormat, int32_t sx, int32_t sy,
                                               int32_t w, int32_t h) {
-    if (!ClipSpan(&sx, &w, bitmap->GetWidth(), nullptr))
-        return 0;
-    if (!ClipSpan(&sy, &h, bitmap->GetHeight(), nullptr))
+    if (!ClipToBitmap(&sx, &sy, &w, &h, nullptr, nullptr))
         return 0;
     uint8_t* base = bitmap->GetPixels();
     if (!base)

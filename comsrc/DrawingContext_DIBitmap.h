@@ -30,6 +30,10 @@ public:
     const PixelFormat* GetPixelFormat() override;
 
 private:
+    // Clips a rectangle to the bitmap; origins moved past the left or top edge
+    // move followX / followY (if given) by the same amount. False when nothing is left.
+    bool ClipToBitmap(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_t* followX,
+                      int32_t* followY) const;
     // Address of byte (x * bpp / 8) of row y of the bitmap.
     uint8_t* PixelAddress(uint8_t* base, int32_t x, int32_t y) const;
 

@@ -1,24 +1,11 @@
 #include "DrawingContext_GDIBitmap_Win32.h"
 
 #include <cstring>
-#include <limits>
 
 #include "DIBitmap_Win32.h"
+#include "PixelRows.h"
 
 namespace comsrc {
-
-namespace {
-
-LONG EdgeAfter(int32_t start, int32_t length) {
-    int64_t edge = int64_t{start} + length;
-    if (edge > std::numeric_limits<LONG>::max())
-        return std::numeric_limits<LONG>::max();
-    if (edge < std::numeric_limits<LONG>::min())
-        return std::numeric_limits<LONG>::min();
-    return LONG(edge);
-}
-
-} // namespace
 
 DrawingContext_GDIBitmap::DrawingContext_GDIBitmap(HDC dc, const PixelFormat* f)
     : DrawingContext(kContextKindGDIBitmap), hdc(dc) {
@@ -93,7 +80,7 @@ int32_t DrawingContext_GDIBitmap::Fill(int32_t x, int32_t y, int32_t w, int32_t 
     HBRUSH brush = CreateSolidBrush(COLORREF(colour));
     if (!brush)
         return -1;
-    RECT r = {x, y, EdgeAfter(x, w), EdgeAfter(y, h)};
+    RECT r = {x, y, SaturateInt32(int64_t{x} + w), SaturateInt32(int64_t{y} + h)};
     FillRect(hdc, &r, brush);
     DeleteObject(brush);
     return 0;

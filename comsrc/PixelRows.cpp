@@ -20,15 +20,15 @@ inline uint32_t LowBits(int32_t bpp) {
     return bpp >= 32 ? 0xFFFFFFFFu : (1u << bpp) - 1u;
 }
 
-int32_t Saturate(int64_t v) {
+} // namespace
+
+int32_t SaturateInt32(int64_t v) {
     if (v > std::numeric_limits<int32_t>::max())
         return std::numeric_limits<int32_t>::max();
     if (v < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return int32_t(v);
 }
-
-} // namespace
 
 uint32_t ReadPixel(const uint8_t* row, int32_t x, int32_t bpp, bool msbFirst24) {
     const uint8_t* p = row + ByteOffset(x, bpp);
@@ -126,13 +126,13 @@ bool ClipSpan(int32_t* pos, int32_t* len, int32_t limit, int32_t* follow) {
     if (p < 0) {
         n += p;
         if (follow)
-            *follow = Saturate(int64_t{*follow} - p);
+            *follow = SaturateInt32(int64_t{*follow} - p);
         p = 0;
     }
     if (p + n > limit)
         n = int64_t{limit} - p;
-    *pos = Saturate(p);
-    *len = Saturate(n);
+    *pos = SaturateInt32(p);
+    *len = SaturateInt32(n);
     return n >= 1;
 }
 

@@ -28,6 +28,9 @@ void ConvertRow(const uint8_t* srcRow, int32_t sx, const PixelFormat& s, uint8_t
 // Sets w pixels starting at column x to value (a raw pixel in format f).
 void FillRow(uint8_t* row, int32_t x, int32_t w, const PixelFormat& f, uint32_t value);
 
+// v limited to the int32_t range.
+int32_t SaturateInt32(int64_t v);
+
 // Clips the span [*pos, *pos + *len) to [0, limit). When the start moves right,
 // *follow (if given) moves by the same amount. Returns false when nothing is left.
 bool ClipSpan(int32_t* pos, int32_t* len, int32_t limit, int32_t* follow);

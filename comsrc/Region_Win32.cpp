@@ -240,17 +240,21 @@ void Region::Combine(const Region& other, int mode) {
     CombineRgn(hrgn, hrgn, other.hrgn, mode);
 }
 
+void Region::CombineOrAdopt(const Region& other, int mode) {
+    if (!other.hrgn)
+        return;
+    if (hrgn)
+        Combine(other, mode);
+    else
+        Assign(other);
+}
+
 void Region::Union(const RECT& r) {
     Union(FromRect(r));
 }
 
 void Region::Union(const Region& other) {
-    if (!other.hrgn)
-        return;
-    if (hrgn)
-        Combine(other, RGN_OR);
-    else
-        Assign(other);
+    CombineOrAdopt(other, RGN_OR);
 }
 
 void Region::Intersect(const RECT& r) {
@@ -278,12 +282,7 @@ void Region::Xor(const RECT& r) {
 }
 
 void Region::Xor(const Region& other) {
-    if (!other.hrgn)
-        return;
-    if (hrgn)
-        Combine(other, RGN_XOR);
-    else
-        Assign(other);
+    CombineOrAdopt(other, RGN_XOR);
 }
 
 int32_t Region::Scale(double factor, bool grow) {

@@ -76,6 +76,8 @@ private:
     static Region FromRect(const RECT& r);
     // Combines other into this region with mode; both must be non-null.
     void Combine(const Region& other, int mode);
+    // Combines a non-null other into this; a null this becomes a copy of other.
+    void CombineOrAdopt(const Region& other, int mode);
 
     HRGN hrgn = nullptr;
     RECT box = {0, 0, 0, 0};

@@ -29,6 +29,31 @@ void Number(DIBitmap& b) {
             SetPixel32(b, x, y, 0x400000u | uint32_t(y) << 8 | uint32_t(x));
 }
 
+// Checks that the rectangle (left, top, w, h) of b holds the numbered pixels
+// from (sx, sy) on, and that everything else is 0.
+void ExpectCopied(DIBitmap& b, int left, int top, int w, int h, int sx, int sy) {
+    for (int y = 0; y < b.GetHeight(); ++y) {
+        for (int x = 0; x < b.GetWidth(); ++x) {
+            bool inside = x >= left && x < left + w && y >= top && y < top + h;
+            uint32_t want = 0;
+            if (inside)
+                want = 0x400000u | uint32_t(y - top + sy) << 8 | uint32_t(x - left + sx);
+            ASSERT_EQ(want, Pixel(b, x, y)) << x << "," << y;
+        }
+    }
+}
+
+// A 32-bit bitmap of class B, numbered or all zeros.
+template <class B> std::unique_ptr<B> Made32(int w, int h, bool numbered) {
+    auto b = std::make_unique<B>();
+    EXPECT_EQ(0, b->CreateWithDepth(w, h, 32));
+    if (numbered)
+        Number(*b);
+    else
+        b->Clear();
+    return b;
+}
+
 HBITMAP SectionOf(DrawingContext* ctx) {
     return static_cast<HBITMAP>(
         GetCurrentObject(DrawingContext_GDIBitmap::FromContext(ctx)->GetHDC(), OBJ_BITMAP));
@@ -180,41 +205,19 @@ TEST(CompatBitmapTest, SharesOneContextAndReplacesEarlierBitmaps) {
 }
 
 TEST(GdiContextTest, CopiesBetweenGdiContextsWithBitBlt) {
-    DIBitmap_Win32 a, b;
-    ASSERT_EQ(0, a.CreateWithDepth(12, 9, 32));
-    ASSERT_EQ(0, b.CreateWithDepth(12, 9, 32));
-    Number(a);
-    b.Clear();
-    DrawingContext* ca = a.AcquireContext();
-    DrawingContext* cb = b.AcquireContext();
-    ASSERT_EQ(0, cb->Blt(1, 2, 5, 4, ca, 3, 1));
-    for (int y = 0; y < 9; ++y) {
-        for (int x = 0; x < 12; ++x) {
-            bool inside = x >= 1 && x < 6 && y >= 2 && y < 6;
-            uint32_t want = inside ? 0x400000u | uint32_t(y - 1) << 8 | uint32_t(x + 2) : 0;
-            ASSERT_EQ(want, Pixel(b, x, y)) << x << "," << y;
-        }
-    }
+    auto a = Made32<DIBitmap_Win32>(12, 9, true);
+    auto b = Made32<DIBitmap_Win32>(12, 9, false);
+    ASSERT_EQ(0, b->AcquireContext()->Blt(1, 2, 5, 4, a->AcquireContext(), 3, 1));
+    ExpectCopied(*b, 1, 2, 5, 4, 3, 1);
 }
 
 TEST(GdiContextTest, SoftwareToGdiGoesThroughATemporaryDIB) {
-    DIBitmap soft;
-    ASSERT_EQ(0, soft.CreateWithDepth(7, 5, 32));
-    Number(soft);
-    DIBitmap_Win32 target;
-    ASSERT_EQ(0, target.CreateWithDepth(10, 8, 32));
-    target.Clear();
-    DrawingContext* t = target.AcquireContext();
-    ASSERT_EQ(0, t->Blt(2, 1, 4, 3, soft.AcquireContext(), 1, 2));
-    EXPECT_NE(nullptr, soft.LockPixels()) << "the source is left unlocked";
-    soft.UnlockPixels();
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            bool inside = x >= 2 && x < 6 && y >= 1 && y < 4;
-            uint32_t want = inside ? 0x400000u | uint32_t(y + 1) << 8 | uint32_t(x - 1) : 0;
-            ASSERT_EQ(want, Pixel(target, x, y)) << x << "," << y;
-        }
-    }
+    auto soft = Made32<DIBitmap>(7, 5, true);
+    auto target = Made32<DIBitmap_Win32>(10, 8, false);
+    ASSERT_EQ(0, target->AcquireContext()->Blt(2, 1, 4, 3, soft->AcquireContext(), 1, 2));
+    EXPECT_NE(nullptr, soft->LockPixels()) << "the source is left unlocked";
+    soft->UnlockPixels();
+    ExpectCopied(*target, 2, 1, 4, 3, 1, 2);
 }
 
 TEST(GdiContextTest, SoftwareSourcesInOtherFormatsAreConverted) {
@@ -231,19 +234,13 @@ TEST(GdiContextTest, SoftwareSourcesInOtherFormatsAreConverted) {
 }
 
 TEST(GdiContextTest, GdiToSoftwareChangesNothing) {
-    DIBitmap_Win32 source;
-    ASSERT_EQ(0, source.CreateWithDepth(6, 6, 32));
-    Number(source);
-    DIBitmap soft;
-    ASSERT_EQ(0, soft.CreateWithDepth(6, 6, 32));
-    soft.Clear();
-    DrawingContext* s = source.AcquireContext();
-    EXPECT_EQ(0, soft.AcquireContext()->Blt(0, 0, 6, 6, s, 0, 0));
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 6; ++x)
-            ASSERT_EQ(0u, Pixel(soft, x, y));
+    auto source = Made32<DIBitmap_Win32>(6, 6, true);
+    auto soft = Made32<DIBitmap>(6, 6, false);
+    DrawingContext* s = source->AcquireContext();
+    EXPECT_EQ(0, soft->AcquireContext()->Blt(0, 0, 6, 6, s, 0, 0));
+    ExpectCopied(*soft, 0, 0, 0, 0, 0, 0);
     uint32_t out[4] = {};
-    EXPECT_EQ(-1, s->ExportPixels(reinterpret_cast<uint8_t*>(out), 16, source.GetPixelFormat(), 0,
+    EXPECT_EQ(-1, s->ExportPixels(reinterpret_cast<uint8_t*>(out), 16, source->GetPixelFormat(), 0,
                                   0, 4, 1));
 }
 

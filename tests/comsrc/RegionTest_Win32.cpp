@@ -61,38 +61,16 @@ void Apply(PixelSet* a, const PixelSet& b, Op op) {
     }
 }
 
-void Apply(Region* a, const Region& b, Op op) {
-    switch (op) {
-    case kUnion:
+// Operand is a RECT or a Region.
+template <class Operand> void Apply(Region* a, const Operand& b, Op op) {
+    if (op == kUnion)
         a->Union(b);
-        break;
-    case kIntersect:
+    if (op == kIntersect)
         a->Intersect(b);
-        break;
-    case kSubtract:
+    if (op == kSubtract)
         a->Subtract(b);
-        break;
-    case kXor:
+    if (op == kXor)
         a->Xor(b);
-        break;
-    }
-}
-
-void Apply(Region* a, const RECT& r, Op op) {
-    switch (op) {
-    case kUnion:
-        a->Union(r);
-        break;
-    case kIntersect:
-        a->Intersect(r);
-        break;
-    case kSubtract:
-        a->Subtract(r);
-        break;
-    case kXor:
-        a->Xor(r);
-        break;
-    }
 }
 
 RECT RandomRect(std::mt19937& rng) {
