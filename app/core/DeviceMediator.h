@@ -1,0 +1,30 @@
+// The capture interface: a source of desktop pixels that keeps a frame bitmap up to date
+// and reports the areas that changed since the previous capture.
+#pragma once
+
+#include <cstdint>
+
+namespace comsrc {
+class DIBitmap_Win32;
+}
+
+class DeviceMediator {
+public:
+    DeviceMediator() = default;
+    DeviceMediator(const DeviceMediator&) = delete;
+    DeviceMediator& operator=(const DeviceMediator&) = delete;
+
+    virtual ~DeviceMediator() = default;
+    // Nothing calls it; every mediator returns 0.
+    virtual int32_t start() = 0;
+    // Brings the frame bitmap up to date and adds the changed areas to the changed-area
+    // list: the number of rectangles added (0 when nothing changed or it was too early),
+    // negative on failure.
+    virtual int32_t capture() = 0;
+    // The latest capture (32 bits per pixel, the capture rectangle's size), or null.
+    virtual comsrc::DIBitmap_Win32* frameBitmap() = 0;
+    virtual int32_t isValid() { return valid; }
+
+protected:
+    int32_t valid = 0; // set by the derived constructor as its last step
+};
