@@ -69,6 +69,22 @@ int32_t DrawingContext_DIBitmap::Fill(int32_t x, int32_t y, int32_t w, int32_t h
     return 0;
 }
 
+void DrawingContext_DIBitmap::CopyRows(uint8_t* destination, int32_t dStride, const uint8_t* source,
+                                       int32_t w, int32_t h) const {
+    int32_t sStride = bitmap->GetStride();
+    size_t rowBytes = size_t(int64_t{bitmap->GetBitsPerPixel()} * w / 8);
+    // A copy within this bitmap to rows further along must start from the last
+    // row, or it would read rows it has already overwritten.
+    intptr_t ahead =
+        intptr_t(reinterpret_cast<uintptr_t>(destination) - reinterpret_cast<uintptr_t>(source));
+    bool backwards = dStride == sStride && (sStride > 0 ? ahead > 0 : ahead < 0);
+    for (int32_t k = 0; k < h; ++k) {
+        int32_t i = backwards ? h - 1 - k : k;
+        std::memmove(destination + std::ptrdiff_t(i) * dStride,
+                     source + std::ptrdiff_t(i) * sStride, rowBytes);
+    }
+}
+
 int32_t DrawingContext_DIBitmap::ExportPixels(uint8_t* destination, int32_t dStride,
                                               const PixelFormat* dFormat, int32_t sx, int32_t sy,
                                               int32_t w, int32_t h) {
@@ -82,10 +98,7 @@ int32_t DrawingContext_DIBitmap::ExportPixels(uint8_t* destination, int32_t dStr
     const PixelFormat& s = *bitmap->GetPixelFormat();
     const PixelFormat& d = *dFormat;
     if (s == d && s.bitsPerPixel % 8 == 0) {
-        size_t rowBytes = size_t(int64_t{s.bitsPerPixel} * w / 8);
-        for (int32_t i = 0; i < h; ++i)
-            std::memmove(destination + std::ptrdiff_t(i) * dStride, PixelAddress(base, sx, sy + i),
-                         rowBytes);
+        CopyRows(destination, dStride, PixelAddress(base, sx, sy), w, h);
         return 0;
     }
     if (s.colorModel != d.colorModel)

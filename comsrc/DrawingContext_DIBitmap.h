@@ -34,6 +34,9 @@ private:
     // move followX / followY (if given) by the same amount. False when nothing is left.
     bool ClipToBitmap(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_t* followX,
                       int32_t* followY) const;
+    // Copies h rows of w pixels in this bitmap's format, starting at source.
+    void CopyRows(uint8_t* destination, int32_t dStride, const uint8_t* source, int32_t w,
+                  int32_t h) const;
     // Address of byte (x * bpp / 8) of row y of the bitmap.
     uint8_t* PixelAddress(uint8_t* base, int32_t x, int32_t y) const;
 

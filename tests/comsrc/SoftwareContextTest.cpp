@@ -118,6 +118,25 @@ TEST(SoftwareBltTest, MinusThreeCopiesSevenColumnsFromThreeOn) {
         EXPECT_EQ(0u, Word(*dst, x, 0));
 }
 
+TEST(SoftwareBltTest, CopiesWithinOneBitmapInEitherDirection) {
+    const int shifts[][2] = {{1, 2}, {-2, -1}, {0, 3}, {2, 0}};
+    for (const auto& shift : shifts) {
+        auto b = Numbered(8, 8);
+        auto want = Numbered(8, 8);
+        DrawingContext* ctx = b->AcquireContext();
+        ASSERT_EQ(0, ctx->Blt(shift[0], shift[1], 8, 8, ctx, 0, 0));
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                int fx = x - shift[0], fy = y - shift[1];
+                bool moved = x >= shift[0] && y >= shift[1] && fx < 8 && fy < 8;
+                uint32_t expected = moved ? Word(*want, fx, fy) : Word(*want, x, y);
+                ASSERT_EQ(expected, Word(*b, x, y))
+                    << shift[0] << "," << shift[1] << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(SoftwareBltTest, ClippedAwayCopiesReturnZero) {
     auto src = Numbered(4, 4);
     auto dst = Made(4, 4, 32);
