@@ -1,0 +1,97 @@
+// libFuzzer target: arbitrary bytes as mirvista.ini through the load, then a save into
+// memory. The saved file must load and save back to the same bytes, a stream that ends
+// without reporting its end must load the same, and a stream that fails partway through
+// must end the load.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/settings/SettingsFile.h"
+#include "tests/multio/MemoryStream.h"
+
+namespace {
+
+// The records are large (work planes); they are made once and their settings reset for
+// every load, which keeps the fuzzer fast.
+std::vector<MonitorRecord>& recordPool(int which) {
+    static std::vector<std::vector<MonitorRecord>> pool(4,
+                                                        std::vector<MonitorRecord>(kMonitorCount));
+    static const MonitorRecord defaults;
+    for (MonitorRecord& record : pool[which]) {
+        std::memcpy(&record, &defaults, offsetof(MonitorRecord, plane));
+    }
+    return pool[which];
+}
+
+struct Loaded {
+    explicit Loaded(int which) : records(recordPool(which)) {}
+    KeyTable table;
+    std::vector<MonitorRecord>& records;
+    int32_t runMode = 0;
+};
+
+std::string saveToMemory(Loaded& loaded) {
+    MemoryStream out;
+    if (saveSettings(loaded.table, out, loaded.records, loaded.runMode) != 0) {
+        std::abort();
+    }
+    return out.written;
+}
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// Every saved line is KEY=VALUE with a non-empty value and a single line feed.
+void checkSavedShape(const std::string& saved, int32_t count) {
+    int32_t lines = 0;
+    size_t start = 0;
+    while (start < saved.size()) {
+        const size_t end = saved.find('\n', start);
+        check(end != std::string::npos);
+        const std::string line = saved.substr(start, end - start);
+        const size_t equals = line.find('=');
+        check(equals != std::string::npos && equals + 1 < line.size());
+        check(line.size() <= 1023);
+        start = end + 1;
+        ++lines;
+    }
+    check(lines == count && count <= KeyTable::kMaxEntries);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string file(reinterpret_cast<const char*>(data), size);
+
+    Loaded first(0);
+    MemoryStream whole(file);
+    loadSettings(first.table, whole, first.records, first.runMode);
+    const std::string saved = saveToMemory(first);
+    checkSavedShape(saved, first.table.Count());
+
+    Loaded again(1);
+    MemoryStream reread(saved);
+    loadSettings(again.table, reread, again.records, again.runMode);
+    check(saveToMemory(again) == saved);
+
+    Loaded quiet(2);
+    MemoryStream silent(file);
+    silent.silentEnd = true; // ends without ever reporting its end
+    loadSettings(quiet.table, silent, quiet.records, quiet.runMode);
+    check(saveToMemory(quiet) == saved);
+
+    Loaded broken(3);
+    MemoryStream failing(file);
+    failing.failAt = static_cast<long>(size / 2);
+    loadSettings(broken.table, failing, broken.records, broken.runMode);
+    check(failing.readCalls <= static_cast<int>(size / 2) + 1);
+    saveToMemory(broken);
+    return 0;
+}
