@@ -1,5 +1,7 @@
 #include "PixelRows.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -14,6 +16,13 @@ inline int64_t ByteOffset(int32_t x, int32_t bpp) {
 // Bit position of the lowest bit of sub-byte pixel x inside its byte.
 inline int SubByteShift(int32_t x, int32_t bpp) {
     return 8 - int(int64_t{x} * bpp % 8) - bpp;
+}
+
+inline bool IsLittleEndianHost() {
+    const uint16_t probe = 1;
+    uint8_t first;
+    std::memcpy(&first, &probe, 1);
+    return first == 1;
 }
 
 inline uint32_t LowBits(int32_t bpp) {
@@ -110,10 +119,37 @@ void ConvertRow(const uint8_t* srcRow, int32_t sx, const PixelFormat& s, uint8_t
     }
 }
 
+namespace {
+
+// Writes w copies of the little-endian value, as whole words when the start
+// is aligned (rows of a bitmap always are).
+template <class Unit> void FillUnits(uint8_t* start, int32_t w, uint32_t value) {
+    Unit unit = Unit(value);
+    if (reinterpret_cast<uintptr_t>(start) % alignof(Unit) == 0) {
+        Unit* words = reinterpret_cast<Unit*>(start);
+        std::fill(words, words + w, unit);
+        return;
+    }
+    for (int32_t i = 0; i < w; ++i)
+        std::memcpy(start + std::ptrdiff_t(i) * sizeof(Unit), &unit, sizeof(Unit));
+}
+
+} // namespace
+
 void FillRow(uint8_t* row, int32_t x, int32_t w, const PixelFormat& f, uint32_t value) {
     int32_t bpp = f.bitsPerPixel;
+    uint8_t* start = row + ByteOffset(x, bpp);
     if (bpp == 8) {
-        std::memset(row + x, int(value & 0xFF), size_t(w));
+        std::memset(start, int(value & 0xFF), size_t(w));
+        return;
+    }
+    // Pixel values are little-endian in memory, like the host's words.
+    if (bpp == 16 && IsLittleEndianHost()) {
+        FillUnits<uint16_t>(start, w, value);
+        return;
+    }
+    if (bpp == 32 && IsLittleEndianHost()) {
+        FillUnits<uint32_t>(start, w, value);
         return;
     }
     bool msb = (f.flags & kPixelFlagMsbFirst24) != 0;
