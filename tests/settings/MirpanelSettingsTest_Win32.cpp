@@ -1,0 +1,130 @@
+// mirpanel as a process with a prepared mirvista.ini: it loads the file at start-up and
+// writes it back in its own key order when its window is closed.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/multio/TempFolder_Win32.h"
+
+namespace {
+
+// The test gets the Linux path of the program; Wine shows the root file system as Z:.
+std::string programPath() {
+    const char* unixPath = std::getenv("MIRPANEL_EXE");
+    std::string path = unixPath != nullptr ? std::string("Z:") + unixPath : std::string();
+    for (char& c : path) {
+        c = c == '/' ? '\\' : c;
+    }
+    return path;
+}
+
+// This process's environment with APPDATA replaced, as a block for CreateProcessA.
+std::vector<char> environmentWithAppData(const std::string& appData) {
+    std::vector<char> block;
+    char* strings = GetEnvironmentStringsA();
+    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        if (_strnicmp(entry, "APPDATA=", 8) != 0) {
+            block.insert(block.end(), entry, entry + std::strlen(entry) + 1);
+        }
+    }
+    FreeEnvironmentStringsA(strings);
+    const std::string own = "APPDATA=" + appData;
+    block.insert(block.end(), own.c_str(), own.c_str() + own.size() + 1);
+    block.push_back('\0');
+    return block;
+}
+
+HWND findWindowOf(DWORD processId, HANDLE process) {
+    for (int i = 0; i < 600; ++i) {
+        HWND window = FindWindowA("MIRVISTA", nullptr);
+        DWORD owner = 0;
+        if (window != nullptr && GetWindowThreadProcessId(window, &owner) && owner == processId) {
+            return window;
+        }
+        if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) {
+            return nullptr; // it ended before showing its window
+        }
+    }
+    return nullptr;
+}
+
+const char kPrepared[] = "# prepared by the test\n"
+                         "x.custom = keep me\n"
+                         "mo.0.port = 5\n"
+                         "Mo.1.Invert=7\n"
+                         "\n"
+                         "MO.0.SPEED=0x2580   # 9600\n"
+                         "MO.2.CONTRAST=1.5\r\n"
+                         "zzz=last\n"
+                         "G.MODE=0\n";
+
+// What mirpanel writes back: its keys in its order with the loaded values, then the others.
+std::string expectedFile() {
+    static const char* const keys[] = {"ACTIVE", "PORT",  "SPEED",  "DITHER", "CONTRAST",
+                                       "OFFSET", "GAMMA", "INVERT", "ROTATE", "SHRINK",
+                                       "CTS",    "POS.X", "POS.Y"};
+    std::string file = "G.MODE=0\n";
+    for (int i = 0; i < 4; ++i) {
+        for (const char* key : keys) {
+            std::string value = "0";
+            const std::string name = key;
+            if (name == "SPEED") {
+                value = i == 0 ? "9600" : "500000";
+            } else if (name == "DITHER") {
+                value = "1";
+            } else if (name == "CONTRAST") {
+                value = i == 2 ? "1.500000" : "1.000000";
+            } else if (name == "GAMMA") {
+                value = "1.000000";
+            } else if (name == "PORT" && i == 0) {
+                value = "5";
+            } else if (name == "INVERT" && i == 1) {
+                value = "1";
+            }
+            file += "MO." + std::to_string(i) + "." + name + "=" + value + "\n";
+        }
+    }
+    return file + "X.CUSTOM=keep me\nZZZ=last\n";
+}
+
+} // namespace
+
+TEST(MirpanelSettings, WritesPreparedFileBackInItsOwnOrder) {
+    const std::string program = programPath();
+    ASSERT_FALSE(program.empty()) << "MIRPANEL_EXE is not set";
+    TempFolder folder("mirpanel");
+    ASSERT_TRUE(CreateDirectoryA((folder / "mirvane").c_str(), nullptr));
+    const std::string ini = folder / "mirvane\\mirvista.ini";
+    ASSERT_TRUE(writeWholeFile(ini, kPrepared));
+
+    std::vector<char> environment = environmentWithAppData(folder.path);
+    std::string command = "\"" + program + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, environment.data(),
+                               nullptr, &startup, &process))
+        << GetLastError();
+
+    HWND window = findWindowOf(process.dwProcessId, process.hProcess);
+    EXPECT_NE(window, nullptr);
+    if (window != nullptr) {
+        EXPECT_TRUE(PostMessageA(window, WM_CLOSE, 0, 0));
+    }
+    const DWORD waited = WaitForSingleObject(process.hProcess, 20000);
+    if (waited != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_EQ(waited, WAIT_OBJECT_0);
+
+    EXPECT_EQ(readWholeFile(ini), expectedFile());
+}
