@@ -30,38 +30,42 @@ struct Opened {
 
 const uint32_t kSaveFlags = kOpenWrite | kOpenCreate | kOpenTruncate;
 
+// A file holding "hello", opened for reading.
+class HelloFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(writeWholeFile(folder / "a.txt", "hello"));
+        file.reset(new Opened(folder / "a.txt", kOpenRead));
+        ASSERT_EQ(file->result, 0);
+    }
+    TempFolder folder{"filestream"};
+    std::unique_ptr<Opened> file;
+};
+
 } // namespace
 
-TEST(FileStream, ShortReadSetsEndAndTheNextReadGivesZero) {
-    TempFolder folder("filestream");
-    ASSERT_TRUE(writeWholeFile(folder / "a.txt", "hello"));
-    Opened file(folder / "a.txt", kOpenRead);
-    ASSERT_EQ(file.result, 0);
+TEST_F(HelloFile, ShortReadSetsEndAndTheNextReadGivesZero) {
     char buffer[16] = {};
-    EXPECT_FALSE(file.stream->IsEof());
-    EXPECT_EQ(file.stream->Available(), 1);
-    EXPECT_EQ(file.stream->Read(buffer, 3, 0), 3);
-    EXPECT_FALSE(file.stream->IsEof());
-    EXPECT_EQ(file.stream->Read(buffer + 3, 10, 0), 2);
+    EXPECT_FALSE(file->stream->IsEof());
+    EXPECT_EQ(file->stream->Available(), 1);
+    EXPECT_EQ(file->stream->Read(buffer, 3, 0), 3);
+    EXPECT_FALSE(file->stream->IsEof());
+    EXPECT_EQ(file->stream->Read(buffer + 3, 10, 0), 2);
     EXPECT_EQ(std::string(buffer), "hello");
-    EXPECT_TRUE(file.stream->IsEof());
-    EXPECT_EQ(file.stream->Available(), 0);
-    EXPECT_EQ(file.stream->Read(buffer, 10, 0), 0);
-    EXPECT_EQ(file.stream->GetReadCount(), 5);
+    EXPECT_TRUE(file->stream->IsEof());
+    EXPECT_EQ(file->stream->Available(), 0);
+    EXPECT_EQ(file->stream->Read(buffer, 10, 0), 0);
+    EXPECT_EQ(file->stream->GetReadCount(), 5);
 }
 
-TEST(FileStream, FlagsAreRefusedAndNothingIsRead) {
-    TempFolder folder("filestream");
-    ASSERT_TRUE(writeWholeFile(folder / "a.txt", "hello"));
-    Opened file(folder / "a.txt", kOpenRead);
-    ASSERT_EQ(file.result, 0);
+TEST_F(HelloFile, FlagsAreRefusedAndNothingIsRead) {
     char buffer[4] = {};
-    EXPECT_EQ(file.stream->Read(buffer, 4, 1), kStreamUnsupported);
-    EXPECT_EQ(file.stream->Write("x", 1, 1), kStreamUnsupported);
-    EXPECT_EQ(file.stream->Tell(), 0);
-    EXPECT_EQ(file.stream->GetReadCount(), 0);
-    EXPECT_EQ(file.stream->Open("x", 0), kStreamUnsupported);
-    EXPECT_TRUE(file.stream->CanSeek());
+    EXPECT_EQ(file->stream->Read(buffer, 4, 1), kStreamUnsupported);
+    EXPECT_EQ(file->stream->Write("x", 1, 1), kStreamUnsupported);
+    EXPECT_EQ(file->stream->Tell(), 0);
+    EXPECT_EQ(file->stream->GetReadCount(), 0);
+    EXPECT_EQ(file->stream->Open("x", 0), kStreamUnsupported);
+    EXPECT_TRUE(file->stream->CanSeek());
 }
 
 TEST(FileStream, WriteSeekTellAndFlush) {
