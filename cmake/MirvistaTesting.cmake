@@ -45,18 +45,22 @@ function(mirvista_win_test name)
     endif()
 endfunction()
 
-# mirvista_bench(<name> SOURCES ... [LIBS ...])
-# A benchmark program (not a test): bench_<name> in the host build, or bench_<name>.exe in
-# the Windows build when WINDOWS is given. scripts/bench.sh runs them all.
+# mirvista_bench(<name> SOURCES ... [LIBS ...] [WINDOWS])
+# A benchmark program (not a test): bench_<name> in a host build without sanitizers (the
+# optimised build that scripts/bench.sh makes in build/bench), or bench_<name>.exe in the
+# Windows build when WINDOWS is given. scripts/bench.sh runs them all.
 function(mirvista_bench name)
     cmake_parse_arguments(B "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
-    if((B_WINDOWS AND WIN32) OR (NOT B_WINDOWS AND MIRVISTA_HOST))
+    if(B_WINDOWS)
+        set(wanted ${WIN32})
+    else()
+        set(wanted ${MIRVISTA_HOST})
+        if(MIRVISTA_SANITIZE)
+            set(wanted OFF) # sanitizers would measure themselves
+        endif()
+    endif()
+    if(wanted)
         add_executable(bench_${name} ${B_SOURCES})
         target_link_libraries(bench_${name} PRIVATE ${B_LIBS})
-        if(MIRVISTA_HOST)
-            # Benchmarks measure optimised code, not the sanitizers.
-            target_compile_options(bench_${name} PRIVATE -O2 -fno-sanitize=all)
-            target_link_options(bench_${name} PRIVATE -fno-sanitize=all)
-        endif()
     endif()
 endfunction()

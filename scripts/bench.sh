@@ -5,9 +5,13 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
+# Native benchmarks come from an optimised build without sanitizers.
+cmake -S "$root" -B "$root/build/bench" -DCMAKE_BUILD_TYPE=Release -DMIRVISTA_SANITIZE=OFF \
+    -DMIRVISTA_WINDOWS=OFF >/dev/null
+cmake --build "$root/build/bench" -j"$(nproc)" -- --no-print-directory -s
 export MIRVISTA_ROOT=$root
 shopt -s nullglob
-for b in "$root"/build/host/bench/bench_*; do
+for b in "$root"/build/bench/bench/bench_*; do
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
     "$b"
