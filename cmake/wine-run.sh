@@ -7,6 +7,7 @@
 # - a private Xvfb display when DISPLAY is not set;
 # - optional hooks: $MIRVISTA_WINE_PRE is sourced before the program runs and
 #   $MIRVISTA_WINE_POST after it (always), with $MIRVISTA_TEST_TMP a private folder;
+# - runs one program at a time per prefix;
 # - leaves no wineserver, Xvfb or helper process behind.
 set -u
 
@@ -17,6 +18,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export WINEPREFIX=${MIRVISTA_WINE_PREFIX:-$(cd "$(dirname "$program")" && pwd)/wineprefix}
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
+
+# One program at a time per prefix: the clean-up ends every Wine process of the prefix, and
+# the hooks change its registry, so runs from several test sessions must not overlap.
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 8>"$WINEPREFIX.run.lock"
+flock 8
 
 MIRVISTA_TEST_TMP=$(mktemp -d /tmp/mirvista-test.XXXXXX)
 export MIRVISTA_TEST_TMP
