@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <limits>
 
-LumaTables g_lumaTables;
-int32_t g_lumaTablesFilled = 0;
 int32_t g_lumaPlane[kLumaPlaneSize];
 
 namespace {
@@ -25,29 +23,14 @@ int32_t limitLevel(int32_t value) {
 
 } // namespace
 
-void fillLumaTables(LumaTables& tables) {
-    for (int32_t i = 0; i < 256; ++i) {
-        tables.red[i] = 66 * i;
-        tables.green[i] = 129 * i;
-        tables.blue[i] = 25 * i;
-    }
-}
-
-void ensureLumaTables() {
-    if (!g_lumaTablesFilled) {
-        fillLumaTables(g_lumaTables);
-        g_lumaTablesFilled = 1;
-    }
-}
-
-void computeLumaPlane(const LumaTables& tables, const uint8_t* row0, int32_t stride, int32_t width,
-                      int32_t height, int32_t* plane) {
+void computeLumaPlane(const uint8_t* row0, int32_t stride, int32_t width, int32_t height,
+                      int32_t* plane) {
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* p = row0 + static_cast<ptrdiff_t>(y) * stride;
         int32_t* out = plane + static_cast<ptrdiff_t>(y) * width;
-        for (int32_t x = 0; x < width; ++x, p += 4) {
-            int32_t luma = tables.red[p[2]] + tables.green[p[1]] + tables.blue[p[0]];
-            out[x] = limitLevel(luma);
+        for (int32_t x = 0; x < width; ++x) {
+            const uint8_t* px = p + 4 * x;
+            out[x] = limitLevel(kLumaRed * px[2] + kLumaGreen * px[1] + kLumaBlue * px[0]);
         }
     }
 }
@@ -68,10 +51,21 @@ int32_t truncToInt32(double value) {
     return std::numeric_limits<int32_t>::min();
 }
 
+namespace {
+
+int64_t toneBias(const ToneSettings& tone) {
+    return (static_cast<int64_t>(tone.offset) + 128) * 256;
+}
+
+int32_t lumaOnScale(int32_t luma) {
+    return std::min(std::max(luma, 0), 0xFFFF);
+}
+
+} // namespace
+
 int32_t toneStep(int32_t luma, const ToneSettings& tone) {
-    double centred = static_cast<double>(static_cast<int64_t>(luma) - kLevelMid);
-    int64_t bias = (static_cast<int64_t>(tone.offset) + 128) * 256;
-    int32_t v = saturate(truncToInt32(centred * tone.contrast) + bias);
+    double centred = static_cast<double>(lumaOnScale(luma) - kLevelMid);
+    int32_t v = saturate(truncToInt32(centred * tone.contrast) + toneBias(tone));
     if (tone.gamma != 1.0) {
         v = truncToInt32(std::pow(v / 65536.0, tone.gamma) * 65536.0);
     }
@@ -103,55 +97,101 @@ int32_t* planeAt(const DitherJob& job, int32_t cx, int32_t cy) {
     return job.plane + (cy - job.clip.top) * kPanelWidth + (cx - job.clip.left);
 }
 
-int32_t toneAt(const DitherJob& job, int32_t cx, int32_t cy) {
-    return toneStep(job.luma[static_cast<ptrdiff_t>(cy) * job.lumaWidth + cx], job.tone);
+// The tone step over the pixels of one row of a span, into out[0..]. With gamma 1.0 and
+// settings small enough that no sum can leave the 32-bit range, the plain arithmetic
+// below gives toneStep's results and vectorises.
+void toneRow(const DitherJob& job, const Span& s, int32_t cy, int32_t* out) {
+    const int32_t* luma = job.luma + static_cast<ptrdiff_t>(cy) * job.lumaWidth + s.x0;
+    const int32_t count = s.x1 - s.x0;
+    const int64_t bias = toneBias(job.tone);
+    const double contrast = job.tone.contrast;
+    const bool plain = job.tone.gamma == 1.0 && std::fabs(contrast) <= 16384.0 &&
+                       bias >= -(int64_t{1} << 30) && bias <= (int64_t{1} << 30);
+    if (!plain) {
+        for (int32_t i = 0; i < count; ++i) {
+            out[i] = toneStep(luma[i], job.tone);
+        }
+        return;
+    }
+    const int32_t plainBias = static_cast<int32_t>(bias);
+    for (int32_t i = 0; i < count; ++i) {
+        out[i] = static_cast<int32_t>((lumaOnScale(luma[i]) - kLevelMid) * contrast) + plainBias;
+    }
 }
 
 void convertThreshold(const DitherJob& job, const Span& s) {
+    int32_t tones[kPanelWidth];
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
+        toneRow(job, s, cy, tones);
         int32_t* out = planeAt(job, s.x0, cy);
-        for (int32_t cx = s.x0; cx < s.x1; ++cx) {
-            *out++ = limitLevel(toneAt(job, cx, cy)) < kLevelMid ? kPlaneDark : kPlaneLight;
+        for (int32_t i = 0; i < s.x1 - s.x0; ++i) {
+            out[i] = tones[i] < kLevelMid ? kPlaneDark : kPlaneLight;
         }
     }
 }
 
-// Adds a share of the error to a plane entry; sums saturate, since pixels outside the
-// converted areas keep collecting error for as long as the areas beside them change.
-void spread(int32_t* entry, int64_t share) {
-    *entry = saturate(*entry + share);
+// Adds error to a pixel outside the area being diffused; such pixels keep collecting
+// error for as long as the areas beside them change, so the sum saturates.
+void addOutside(int32_t* entry, int32_t share) {
+    *entry = saturate(int64_t{*entry} + share);
 }
 
+// Hands the errors gathered for the row below (shares[x + 1] for window column x) to the
+// plane: plain sums inside the area, where the first pass left levels and every error is
+// below 0x7000 in size, saturating ones outside it.
+void spreadBelow(int32_t* rowBelow, const int32_t* shares, int32_t xs, int32_t xe,
+                 bool belowInArea) {
+    const int32_t first = xs > 0 ? xs - 1 : 0;
+    const int32_t last = xe < kPanelWidth ? xe : kPanelWidth - 1;
+    for (int32_t x = first; x <= last; ++x) {
+        const int32_t share = shares[x + 1];
+        if (belowInArea && x >= xs && x < xe) {
+            rowBelow[x] += share;
+        } else {
+            addOutside(rowBelow + x, share);
+        }
+    }
+}
+
+// Floyd-Steinberg over one row of the area, window columns xs..xe-1. The error for the
+// right neighbour and the partial sums for the row below are carried in variables, and
+// the row below's sums reach the plane after the row: the same sums as adding each share
+// to the plane at once.
 void diffuseRow(const DitherJob& job, const Span& s, int32_t cy) {
-    int32_t y = cy - job.clip.top;
-    for (int32_t cx = s.x0; cx < s.x1; ++cx) {
-        int32_t x = cx - job.clip.left;
-        int32_t* here = job.plane + y * kPanelWidth + x;
-        int32_t old = *here;
-        int32_t level = old >= kLevelMid ? kLevelHigh : kLevelLow;
-        *here = level;
-        int64_t err = int64_t{old} - level;
-        if (x < kPanelWidth - 1) {
-            spread(here + 1, err * 7 / 16);
-        }
-        if (y < kPanelHeight - 1) {
-            int32_t* below = here + kPanelWidth;
-            if (x > 0) {
-                spread(below - 1, err * 3 / 16);
-            }
-            spread(below, err * 5 / 16);
-            if (x < kPanelWidth - 1) {
-                spread(below + 1, err / 16);
-            }
-        }
+    const int32_t y = cy - job.clip.top;
+    const int32_t xs = s.x0 - job.clip.left;
+    const int32_t xe = s.x1 - job.clip.left;
+    int32_t* row = job.plane + y * kPanelWidth;
+    int32_t shares[kPanelWidth + 2]; // index x + 1 for window column x, -1..128
+    int32_t right = 0;               // 7/16 of the last error, for the next pixel
+    int32_t leftSum = 0;  // below the last pixel: 5/16 of its error and 1/16 of the one before
+    int32_t rightSum = 0; // below the next pixel: 1/16 of the last error
+    for (int32_t x = xs; x < xe; ++x) {
+        const int32_t old = row[x] + right;
+        const int32_t level = old >= kLevelMid ? kLevelHigh : kLevelLow;
+        row[x] = level;
+        const int32_t err = old - level;
+        right = err * 7 / 16;
+        shares[x] = leftSum + err * 3 / 16;
+        leftSum = rightSum + err * 5 / 16;
+        rightSum = err / 16;
+    }
+    shares[xe] = leftSum;
+    shares[xe + 1] = rightSum;
+    if (xe < kPanelWidth) {
+        addOutside(row + xe, right);
+    }
+    if (y < kPanelHeight - 1) {
+        spreadBelow(row + kPanelWidth, shares, xs, xe, cy + 1 < s.y1);
     }
 }
 
 void convertDiffusion(const DitherJob& job, const Span& s) {
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
         int32_t* out = planeAt(job, s.x0, cy);
-        for (int32_t cx = s.x0; cx < s.x1; ++cx) {
-            *out++ = limitLevel(toneAt(job, cx, cy));
+        toneRow(job, s, cy, out);
+        for (int32_t i = 0; i < s.x1 - s.x0; ++i) {
+            out[i] = limitLevel(out[i]);
         }
     }
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
@@ -180,10 +220,12 @@ bool halftoneLight(int32_t v, int32_t cx, int32_t cy, uint32_t frame) {
 }
 
 void convertHalftone(const DitherJob& job, const Span& s) {
+    int32_t tones[kPanelWidth];
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
+        toneRow(job, s, cy, tones);
         int32_t* out = planeAt(job, s.x0, cy);
         for (int32_t cx = s.x0; cx < s.x1; ++cx) {
-            bool light = halftoneLight(toneAt(job, cx, cy), cx, cy, job.frameCounter);
+            bool light = halftoneLight(tones[cx - s.x0], cx, cy, job.frameCounter);
             *out++ = light ? kPlaneLight : kPlaneDark;
         }
     }

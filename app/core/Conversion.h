@@ -27,25 +27,21 @@ enum DitherMode : int32_t {
     kDitherHalftone = 2,
 };
 
-// Per-channel luminance weights: red 66, green 129, blue 25 (white = 220 x 255).
-struct LumaTables {
-    int32_t red[256];
-    int32_t green[256];
-    int32_t blue[256];
-};
+// Per-channel luminance weights (white = 220 x 255). Multiplied directly rather than
+// looked up in per-channel tables: the compiler turns the weighted sums into vector code,
+// which table lookups prevent.
+constexpr int32_t kLumaRed = 66;
+constexpr int32_t kLumaGreen = 129;
+constexpr int32_t kLumaBlue = 25;
 
-extern LumaTables g_lumaTables;
-extern int32_t g_lumaTablesFilled;
+// Luminance of the capture area of the current frame, row after row, each row as long as
+// the converted capture width.
 extern int32_t g_lumaPlane[kLumaPlaneSize];
-
-void fillLumaTables(LumaTables& tables);
-// Fills g_lumaTables on the first call only.
-void ensureLumaTables();
 
 // Writes plane[row * width + column] for rows 0..height-1, columns 0..width-1,
 // limited to kLevelLow..kLevelHigh. The caller guarantees width * height fits the plane.
-void computeLumaPlane(const LumaTables& tables, const uint8_t* row0, int32_t stride, int32_t width,
-                      int32_t height, int32_t* plane);
+void computeLumaPlane(const uint8_t* row0, int32_t stride, int32_t width, int32_t height,
+                      int32_t* plane);
 
 struct CaptureSize {
     int32_t width;

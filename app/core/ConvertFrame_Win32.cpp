@@ -66,7 +66,6 @@ int32_t extent(LONG from, LONG to) {
 } // namespace
 
 void convertFrame() {
-    ensureLumaTables();
     if (!g_linksUp || !g_captureReady || g_links.empty()) {
         return;
     }

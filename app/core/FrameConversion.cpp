@@ -56,7 +56,7 @@ bool fillLuma(FramePixels& pixels, CaptureSize& size) {
     }
     size.width = std::max(0, std::min(size.width, width));
     size.height = std::max(0, std::min(size.height, height));
-    computeLumaPlane(g_lumaTables, row0, stride, size.width, size.height, g_lumaPlane);
+    computeLumaPlane(row0, stride, size.width, size.height, g_lumaPlane);
     pixels.Unlock();
     return true;
 }
@@ -78,7 +78,6 @@ std::vector<RECT> copyRects(comsrc::RectList& dirty) {
 int32_t convertCapturedFrame(const FrameDisplay* slots, size_t count, CaptureSize captureSize,
                              int32_t shrink, FramePixels& pixels, comsrc::RectList& dirty,
                              BlockSink& sink) {
-    ensureLumaTables();
     addFullRefreshAreas(slots, count, dirty);
     CaptureSize size = limitCaptureSize(captureSize.width, captureSize.height, shrink);
     if (dirty.GetCount() == 0) {

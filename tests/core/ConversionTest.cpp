@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -52,20 +53,19 @@ TEST(TruncToInt32, NanAndOutOfRangeGiveTheMostNegativeValue) {
 }
 
 TEST(LumaPlane, WeighsChannelsAndLimitsTheRange) {
-    fillLumaTables(g_lumaTables);
     // Two rows stored bottom-up and walked with a negative stride: row 0 is the top.
     std::vector<uint8_t> bits = {
         128, 128, 128, 0, 10,  20,  30,  0, // bottom row: grey, (R30 G20 B10)
         0,   0,   0,   0, 255, 255, 255, 9, // top row: black, white
     };
     int32_t plane[4];
-    computeLumaPlane(g_lumaTables, bits.data() + 8, -8, 2, 2, plane);
+    computeLumaPlane(bits.data() + 8, -8, 2, 2, plane);
     EXPECT_EQ(plane[0], 0x1000);                       // black is lifted to the low limit
     EXPECT_EQ(plane[1], 220 * 255);                    // white stays within the high limit
     EXPECT_EQ(plane[2], 220 * 128);                    // mid-grey, below 0x8000
     EXPECT_EQ(plane[3], 66 * 30 + 129 * 20 + 25 * 10); // bytes are blue, green, red
     std::vector<uint8_t> red = {0, 0, 255, 0};
-    computeLumaPlane(g_lumaTables, red.data(), 4, 1, 1, plane);
+    computeLumaPlane(red.data(), 4, 1, 1, plane);
     EXPECT_EQ(plane[0], 66 * 255);
 }
 
@@ -335,6 +335,85 @@ TEST(HostileSettings, EveryModeStaysDefined) {
                 ASSERT_NE(s.plane[i], kUntouched);
         }
     }
+}
+
+// The spec's direct form of the diffusion: each share added to the plane at once.
+void referenceDiffusion(const DitherJob& job, const RECT& e) {
+    const RECT& c = job.clip;
+    int32_t x0 = std::max<int32_t>(e.left, c.left), x1 = std::min<int32_t>(e.right, c.right);
+    int32_t y0 = std::max<int32_t>(e.top, c.top), y1 = std::min<int32_t>(e.bottom, c.bottom);
+    for (int32_t cy = y0; cy < y1; ++cy)
+        for (int32_t cx = x0; cx < x1; ++cx)
+            job.plane[(cy - c.top) * 128 + cx - c.left] = std::min(
+                std::max(toneStep(job.luma[cy * job.lumaWidth + cx], job.tone), 0x1000), 0xF000);
+    for (int32_t cy = y0; cy < y1; ++cy)
+        for (int32_t cx = x0; cx < x1; ++cx) {
+            int32_t x = cx - c.left, y = cy - c.top;
+            int32_t* p = job.plane + y * 128 + x;
+            int32_t old = *p, level = old >= 0x8000 ? 0xF000 : 0x1000;
+            *p = level;
+            int32_t err = old - level;
+            if (x < 127)
+                p[1] += err * 7 / 16;
+            if (y < 63) {
+                if (x > 0)
+                    p[127] += err * 3 / 16;
+                p[128] += err * 5 / 16;
+                if (x < 127)
+                    p[129] += err / 16;
+            }
+        }
+}
+
+TEST(Diffusion, MatchesTheDirectFormOnRandomAreas) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 300; ++trial) {
+        Scene s(200, 120, 0);
+        for (int32_t& l : s.luma)
+            l = 0x1000 + int32_t(random() % 0xE001);
+        for (int32_t& v : s.plane)
+            v = int32_t(random() % 0x20000) - 0x8000; // earlier levels and carried error
+        std::vector<int32_t> reference = s.plane;
+        RECT window{int32_t(random() % 100) - 20, int32_t(random() % 80) - 10, 0, 0};
+        window.right = window.left + 128;
+        window.bottom = window.top + 64;
+        RECT area{int32_t(random() % 200), int32_t(random() % 120), 0, 0};
+        area.right = area.left + 1 + int32_t(random() % 150);
+        area.bottom = area.top + 1 + int32_t(random() % 80);
+        ToneSettings tone{0.5 + (random() % 100) / 40.0, trial % 5 == 0 ? 1.3 : 1.0,
+                          int32_t(random() % 100) - 50};
+        DitherJob job = s.job(1, window, tone);
+        convertArea(job, area);
+        job.plane = reference.data();
+        referenceDiffusion(job, area);
+        ASSERT_EQ(s.plane, reference) << "trial " << trial;
+    }
+}
+
+// The tone step's fast form for ordinary settings gives toneStep's results, up to the
+// limits where it hands over to the general form.
+TEST(ToneStep, EveryFormAgreesWithToneStep) {
+    std::mt19937 random(11);
+    const ToneSettings settings[] = {
+        {1.0, 1.0, 0},        {16384.0, 1.0, 0},    {-16384.0, 1.0, 0},   {16384.5, 1.0, 0},
+        {0.75, 1.0, 4194176}, {0.75, 1.0, 4194177}, {2.5, 1.0, -4194432}, {2.5, 1.0, -4194433},
+        {1.0, 0.45, 3},       {-3.0, 2.0, -20}};
+    for (const ToneSettings& tone : settings) {
+        Scene s(128, 64, 0);
+        for (int32_t& l : s.luma)
+            l = int32_t(random() % 0x10000);
+        s.luma[0] = -5;      // below the scale
+        s.luma[1] = 0x12345; // above it
+        convertArea(s.job(0, RECT{0, 0, 128, 64}, tone), RECT{0, 0, 128, 64});
+        for (int32_t y = 0; y < 64; ++y)
+            for (int32_t x = 0; x < 128; ++x) {
+                bool light = toneStep(s.luma[y * 128 + x], tone) >= 0x8000;
+                ASSERT_EQ(s.at(x, y), light ? kPlaneLight : kPlaneDark)
+                    << tone.contrast << " " << tone.offset << " at " << x << "," << y;
+            }
+    }
+    EXPECT_EQ(toneStep(-5, defaultTone()), 0);
+    EXPECT_EQ(toneStep(0x12345, defaultTone()), 0xFFFF);
 }
 
 } // namespace

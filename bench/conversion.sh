@@ -1,0 +1,47 @@
+#!/bin/bash
+# The frame pipeline against Pillow (Debian's python3-pil), measured in the same run:
+#   luminance of a 384 x 256 capture    vs  Image.convert('L')   (target: >= 1.5x faster per pixel)
+#   tone + Floyd-Steinberg, 128 x 64    vs  Image.convert('1')   (target: >= 1.5x faster per pixel)
+#   one whole frame, one display, 384 x 256 dirty                (target: <= 500 us)
+#   comparison of two unchanged 640 x 480 captures               (target: <= 100 us)
+set -eu
+root=${MIRVISTA_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+bench=$root/build/bench/bench/bench_conversion
+[ -x "$bench" ] || { echo "conversion.sh: build bench_conversion first (scripts/bench.sh)"; exit 1; }
+
+pillow=$(/usr/bin/python3 - <<'PY'
+import random, time
+from PIL import Image
+
+def best(f, batches=30, calls=20):
+    b = float('inf')
+    for _ in range(batches):
+        t = time.perf_counter()
+        for _ in range(calls):
+            f()
+        b = min(b, (time.perf_counter() - t) / calls)
+    return b * 1e9
+
+random.seed(1)
+rgb = Image.frombytes('RGB', (384, 256), bytes(random.getrandbits(8) for _ in range(384 * 256 * 3)))
+grey = Image.frombytes('L', (128, 64), bytes(16 + (i * 37) % 220 for i in range(128 * 64)))
+print("pillow_L %.3f" % (best(lambda: rgb.convert('L')) / (384 * 256)))
+print("pillow_1 %.3f" % (best(lambda: grey.convert('1'), calls=200) / (128 * 64)))
+PY
+)
+ours=$("$bench")
+echo "$pillow"
+echo "$ours"
+awk -v p="$pillow" -v o="$ours" 'BEGIN {
+    n = split(p "\n" o, lines, "\n")
+    for (i = 1; i <= n; i++) { split(lines[i], w, " "); v[w[1]] = w[2] }
+    status = 0
+    r = v["pillow_L"] / v["luma_384x256"]
+    printf "luminance: %.2fx Pillow convert(\"L\") per pixel (target >= 1.5) %s\n", r, (r >= 1.5 ? "ok" : "MISSED")
+    r2 = v["pillow_1"] / v["tone_fs_128x64"]
+    printf "tone + Floyd-Steinberg: %.2fx Pillow convert(\"1\") per pixel (target >= 1.5) %s\n", r2, (r2 >= 1.5 ? "ok" : "MISSED")
+    fr = v["convert_frame_384x256"]
+    printf "whole frame: %.1f us (target <= 500) %s\n", fr, (fr <= 500 ? "ok" : "MISSED")
+    c = v["compare_640x480_still"]
+    printf "comparison: %.1f us (target <= 100) %s\n", c, (c <= 100 ? "ok" : "MISSED")
+}'
