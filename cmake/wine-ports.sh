@@ -8,6 +8,7 @@
 #   MIRVISTA_RENDER="3"         follow the other end of pair 3 with `mirtool render`,
 #                               writing $MIRVISTA_TEST_TMP/render3.pbm
 #   MIRVISTA_MIRTOOL            path of the host mirtool
+#   MIRVISTA_SINK="3"           read and discard everything that reaches the far end of pair 3
 # Every other COM1..COM63 is mapped to a folder, which never opens, so that Wine's own
 # mapping of /dev/ttyS* to COM1 upward cannot interfere.
 #
@@ -99,6 +100,14 @@ mirvista_ports_render_start() {
     done
 }
 
+mirvista_ports_sink_start() {
+    local n
+    for n in ${MIRVISTA_SINK:-}; do
+        cat "$MIRVISTA_TEST_TMP/peer$n" >/dev/null 2>&1 &
+        echo $! >"$MIRVISTA_TEST_TMP/sink$n.pid"
+    done
+}
+
 mirvista_ports_up() {
     local n
     mirvista_ports_active=1 # the teardown runs even when this fails half-way
@@ -108,6 +117,7 @@ mirvista_ports_up() {
     done
     mirvista_ports_registry || return 1
     mirvista_ports_render_start
+    mirvista_ports_sink_start
     mirvista_ports_watch &
     mirvista_ports_watcher=$!
 }
@@ -116,7 +126,7 @@ mirvista_ports_down() {
     local n pidfile
     rm -rf "$MIRVISTA_TEST_TMP/ctl" # ends the watcher
     [ -n "${mirvista_ports_watcher:-}" ] && wait "$mirvista_ports_watcher" 2>/dev/null
-    for pidfile in "$MIRVISTA_TEST_TMP"/render*.pid; do
+    for pidfile in "$MIRVISTA_TEST_TMP"/render*.pid "$MIRVISTA_TEST_TMP"/sink*.pid; do
         [ -f "$pidfile" ] || continue
         kill "$(cat "$pidfile")" 2>/dev/null
         wait "$(cat "$pidfile")" 2>/dev/null

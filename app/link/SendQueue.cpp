@@ -37,6 +37,11 @@ uint32_t SendQueue::Advance(uint32_t index, uint32_t count) {
     return (index + count) % kCapacity;
 }
 
+bool SendQueue::IsEmpty() {
+    Snapshot s = Load();
+    return s.readIndex == s.writeIndex;
+}
+
 uint32_t SendQueue::FreeSpace() {
     Snapshot s = Load();
     return FreePieces(s.readIndex, s.writeIndex).Total();

@@ -42,6 +42,8 @@ public:
     SendQueue(const SendQueue&) = delete;
     SendQueue& operator=(const SendQueue&) = delete;
 
+    // Either side: nothing queued now.
+    bool IsEmpty();
     // Producer: free room now.
     uint32_t FreeSpace();
     // Producer: copies the whole block, or nothing and returns -1.

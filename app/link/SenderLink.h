@@ -18,7 +18,8 @@
 
 class CriticalSectionLock : public IndexLock {
 public:
-    CriticalSectionLock() { InitializeCriticalSection(&section); }
+    // Held for a few loads only: spin rather than sleep in the kernel when contended.
+    CriticalSectionLock() { InitializeCriticalSectionAndSpinCount(&section, 4000); }
     ~CriticalSectionLock() override { DeleteCriticalSection(&section); }
     void Enter() override { EnterCriticalSection(&section); }
     void Leave() override { LeaveCriticalSection(&section); }
@@ -60,6 +61,8 @@ public:
 private:
     static DWORD WINAPI ThreadMain(LPVOID self);
     DWORD Run();
+    void DrainUntilIdle();
+    bool LingerForData();
     void StartThread();
 
     std::unique_ptr<multio::Stream> stream;
@@ -67,6 +70,7 @@ private:
     SendQueue queue{lock};
     std::atomic<bool> threadRunning{false};
     std::atomic<bool> stopRequested{false};
+    std::atomic<bool> signalPending{false}; // a signal is on its way or the thread is draining
     HANDLE dataSignal = nullptr;
     HANDLE thread = nullptr;
     DWORD threadId = 0;

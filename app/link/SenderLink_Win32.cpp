@@ -6,6 +6,7 @@ namespace {
 constexpr DWORD kIdleWaitMs = 100000; // the thread also looks at the queue this often
 constexpr DWORD kStopGraceMs = 1000;  // a thread blocked in a write longer is terminated
 constexpr int kRoomChecks = 2000;
+constexpr int kLingerYields = 64; // time slices the thread waits for more before blocking
 } // namespace
 
 SenderLink::SenderLink(const char* portPath, int32_t baudRate, bool ctsFlow)
@@ -39,16 +40,44 @@ DWORD SenderLink::Run() {
             WaitForSingleObject(dataSignal, kIdleWaitMs);
         else
             Sleep(10); // without an event, poll the queue
-        if (stream)
-            queue.Drain(*stream);
+        DrainUntilIdle();
     }
     threadRunning = false;
     return 0;
 }
 
+// Drains while blocks keep coming, so that a busy producer need not signal each one: after
+// the queue runs dry the thread lingers for a few time slices before it blocks again. The
+// pending flag is cleared only then, and the queue is looked at once more, so a block
+// queued in between is either seen here or signals anew. A drain that wrote nothing (a
+// write error) waits for the next signal instead of spinning.
+void SenderLink::DrainUntilIdle() {
+    if (!stream)
+        return;
+    for (;;) {
+        uint32_t written = queue.Drain(*stream);
+        if (written > 0 && LingerForData())
+            continue;
+        signalPending.exchange(false); // an RMW: it sees the bytes of any producer it follows
+        if (written == 0 || queue.IsEmpty() || stopRequested)
+            return;
+    }
+}
+
+bool SenderLink::LingerForData() {
+    for (int i = 0; i < kLingerYields && !stopRequested; ++i) {
+        if (!queue.IsEmpty())
+            return true;
+        Sleep(0);
+    }
+    return false;
+}
+
 int32_t SenderLink::Enqueue(const uint8_t* data, uint32_t length) {
     int32_t result = queue.Enqueue(data, length);
-    if (result >= 0 && dataSignal)
+    // While the thread is draining it will see this block without a signal; SetEvent is a
+    // kernel call.
+    if (result >= 0 && dataSignal && !signalPending.exchange(true))
         SetEvent(dataSignal);
     return result;
 }
