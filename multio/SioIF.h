@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 class SioIF : public multio::Stream {
 public:
     SioIF(const char* portPath, int32_t baudRate, bool ctsFlow);
@@ -23,5 +25,5 @@ private:
     void CloseHandleNow();
 
     // Written by the sender thread, read by the frame loop through IsFailed.
-    volatile HANDLE handle = INVALID_HANDLE_VALUE;
+    std::atomic<HANDLE> handle{INVALID_HANDLE_VALUE};
 };

@@ -33,27 +33,27 @@ void SioIF::Configure(int32_t baudRate, bool ctsFlow) {
 }
 
 void SioIF::CloseHandleNow() {
-    HANDLE h = handle;
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    handle = INVALID_HANDLE_VALUE;
-    CloseHandle(h);
+    HANDLE h = handle.exchange(INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
 }
 
 int32_t SioIF::Read(void* buffer, int32_t length, uint32_t) {
-    if (handle == INVALID_HANDLE_VALUE || length < 0)
+    const HANDLE port = handle;
+    if (port == INVALID_HANDLE_VALUE || length < 0)
         return multio::kStreamFailed;
     DWORD got = 0;
-    if (!ReadFile(handle, buffer, static_cast<DWORD>(length), &got, nullptr))
+    if (!ReadFile(port, buffer, static_cast<DWORD>(length), &got, nullptr))
         return multio::kStreamFailed;
     return static_cast<int32_t>(got);
 }
 
 int32_t SioIF::Write(const void* buffer, int32_t length, uint32_t) {
-    if (handle == INVALID_HANDLE_VALUE || length < 0)
+    const HANDLE port = handle;
+    if (port == INVALID_HANDLE_VALUE || length < 0)
         return multio::kStreamFailed;
     DWORD put = 0;
-    if (WriteFile(handle, buffer, static_cast<DWORD>(length), &put, nullptr))
+    if (WriteFile(port, buffer, static_cast<DWORD>(length), &put, nullptr))
         return static_cast<int32_t>(put);
     if (multio::IsDeviceLostError(GetLastError()))
         CloseHandleNow();
