@@ -11,6 +11,9 @@
 #   MIRVISTA_SINK="3"           read and discard everything that reaches the far end of pair 3
 # Every other COM1..COM63 is mapped to a folder, which never opens, so that Wine's own
 # mapping of /dev/ttyS* to COM1 upward cannot interfere.
+# The port tests run in a prefix of their own beside the shared one ($WINEPREFIX-ports):
+# they rewrite its registry and restart its wineserver, which must not disturb other
+# programs (a demo, say) in the shared prefix.
 #
 # Files in $MIRVISTA_TEST_TMP (Z:\... for the Windows test):
 #   comN, peerN                 the two pty ends of pair N (symlinks made by socat)
@@ -108,9 +111,23 @@ mirvista_ports_sink_start() {
     done
 }
 
+mirvista_ports_prefix() {
+    export WINEPREFIX=$WINEPREFIX-ports
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.mirvista-ready" ]; then
+            rm -rf "$WINEPREFIX"
+            wineboot --init >/dev/null 2>&1
+            wineserver -w >/dev/null 2>&1
+            touch "$WINEPREFIX/.mirvista-ready"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
 mirvista_ports_up() {
     local n
     mirvista_ports_active=1 # the teardown runs even when this fails half-way
+    mirvista_ports_prefix
     mkdir -p "$MIRVISTA_TEST_TMP/ctl"
     for n in ${MIRVISTA_PORTS:-}; do
         mirvista_ports_pair_start "$n" || return 1
