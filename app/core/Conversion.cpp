@@ -1,6 +1,8 @@
 // Frame conversion: luminance, tone step and the three dithering modes.
 #include "app/core/Conversion.h"
 
+#include "app/core/Diffusion.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -130,62 +132,6 @@ void convertThreshold(const DitherJob& job, const Span& s) {
     }
 }
 
-// Adds error to a pixel outside the area being diffused; such pixels keep collecting
-// error for as long as the areas beside them change, so the sum saturates.
-void addOutside(int32_t* entry, int32_t share) {
-    *entry = saturate(int64_t{*entry} + share);
-}
-
-// Hands the errors gathered for the row below (shares[x + 1] for window column x) to the
-// plane: plain sums inside the area, where the first pass left levels and every error is
-// below 0x7000 in size, saturating ones outside it.
-void spreadBelow(int32_t* rowBelow, const int32_t* shares, int32_t xs, int32_t xe,
-                 bool belowInArea) {
-    const int32_t first = xs > 0 ? xs - 1 : 0;
-    const int32_t last = xe < kPanelWidth ? xe : kPanelWidth - 1;
-    for (int32_t x = first; x <= last; ++x) {
-        const int32_t share = shares[x + 1];
-        if (belowInArea && x >= xs && x < xe) {
-            rowBelow[x] += share;
-        } else {
-            addOutside(rowBelow + x, share);
-        }
-    }
-}
-
-// Floyd-Steinberg over one row of the area, window columns xs..xe-1. The error for the
-// right neighbour and the partial sums for the row below are carried in variables, and
-// the row below's sums reach the plane after the row: the same sums as adding each share
-// to the plane at once.
-void diffuseRow(const DitherJob& job, const Span& s, int32_t cy) {
-    const int32_t y = cy - job.clip.top;
-    const int32_t xs = s.x0 - job.clip.left;
-    const int32_t xe = s.x1 - job.clip.left;
-    int32_t* row = job.plane + y * kPanelWidth;
-    int32_t shares[kPanelWidth + 2]; // index x + 1 for window column x, -1..128
-    int32_t right = 0;               // 7/16 of the last error, for the next pixel
-    int32_t leftSum = 0;  // below the last pixel: 5/16 of its error and 1/16 of the one before
-    int32_t rightSum = 0; // below the next pixel: 1/16 of the last error
-    for (int32_t x = xs; x < xe; ++x) {
-        const int32_t old = row[x] + right;
-        const int32_t level = old >= kLevelMid ? kLevelHigh : kLevelLow;
-        row[x] = level;
-        const int32_t err = old - level;
-        right = err * 7 / 16;
-        shares[x] = leftSum + err * 3 / 16;
-        leftSum = rightSum + err * 5 / 16;
-        rightSum = err / 16;
-    }
-    shares[xe] = leftSum;
-    shares[xe + 1] = rightSum;
-    if (xe < kPanelWidth) {
-        addOutside(row + xe, right);
-    }
-    if (y < kPanelHeight - 1) {
-        spreadBelow(row + kPanelWidth, shares, xs, xe, cy + 1 < s.y1);
-    }
-}
-
 void convertDiffusion(const DitherJob& job, const Span& s) {
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
         int32_t* out = planeAt(job, s.x0, cy);
@@ -194,9 +140,8 @@ void convertDiffusion(const DitherJob& job, const Span& s) {
             out[i] = limitLevel(out[i]);
         }
     }
-    for (int32_t cy = s.y0; cy < s.y1; ++cy) {
-        diffuseRow(job, s, cy);
-    }
+    diffuseArea(job.plane, s.x0 - job.clip.left, s.x1 - job.clip.left, s.y0 - job.clip.top,
+                s.y1 - job.clip.top);
 }
 
 // Four-level ordered halftone; the pattern phase moves with the frame counter. The
