@@ -121,21 +121,23 @@ int64_t NowMs() {
 enum class ReadResult { Data, End, Error, Interrupted };
 
 // One read. A terminal whose other side has gone reports EIO: that is its end of input.
-ReadResult ReadSome(int fd, RecordStream& records) {
+// (Ask whether it is a terminal beforehand: a hung-up one no longer says so.)
+ReadResult ReadSome(int fd, bool terminal, RecordStream& records) {
     uint8_t buffer[4096];
     ssize_t n = read(fd, buffer, sizeof buffer);
     if (n > 0) {
         records.Feed(buffer, static_cast<size_t>(n));
         return ReadResult::Data;
     }
-    if (n == 0 || (errno == EIO && isatty(fd)))
+    if (n == 0 || (errno == EIO && terminal))
         return ReadResult::End;
     return errno == EINTR ? ReadResult::Interrupted : ReadResult::Error;
 }
 
 class Renderer {
 public:
-    explicit Renderer(const RenderOptions& options) : options(options), records(panel) {}
+    Renderer(const RenderOptions& options, bool terminal)
+        : options(options), terminal(terminal), records(panel) {}
 
     int Run(int fd);
 
@@ -147,13 +149,14 @@ private:
     void Report() const;
 
     const RenderOptions& options;
+    const bool terminal;
     PanelImage panel;
     RecordStream records;
 };
 
 int Renderer::ReadToEnd(int fd) {
     for (;;) {
-        switch (ReadSome(fd, records)) {
+        switch (ReadSome(fd, terminal, records)) {
         case ReadResult::Data:
         case ReadResult::Interrupted:
             continue;
@@ -175,7 +178,7 @@ int Renderer::Follow(int fd) {
         int ready = poll(&p, 1, kPollMs);
         if (ready > 0) {
             uint64_t before = records.Applied() + records.Rejected();
-            ReadResult r = ReadSome(fd, records);
+            ReadResult r = ReadSome(fd, terminal, records);
             if (r == ReadResult::Error)
                 return Fail(options.input + ": " + strerror(errno));
             if (r == ReadResult::End)
@@ -244,7 +247,7 @@ int RunRender(int argc, char** argv) {
         return Fail(options.input + ": " + strerror(errno));
     if (options.follow)
         InstallStopHandlers();
-    Renderer renderer(options);
+    Renderer renderer(options, isatty(fd) != 0);
     int status = renderer.Run(fd);
     if (fd != STDIN_FILENO)
         close(fd);

@@ -9,6 +9,9 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <termios.h>
+#include <thread>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,10 +81,12 @@ int Render(std::vector<std::string> args) {
 // Dark pixels of a P4 file, as the panel grid.
 std::vector<bool> PbmPixels(const std::vector<uint8_t>& file) {
     const std::string header = "P4\n128 64\n";
+    std::vector<bool> dark(128 * 64);
     EXPECT_GE(file.size(), header.size());
+    if (file.size() < header.size())
+        return dark;
     EXPECT_EQ(std::string(file.begin(), file.begin() + header.size()), header);
     EXPECT_EQ(file.size(), header.size() + 16 * 64);
-    std::vector<bool> dark(128 * 64);
     for (int i = 0; i < 128 * 64 && header.size() + i / 8 < file.size(); ++i)
         dark[i] = (file[header.size() + i / 8] >> (7 - i % 8)) & 1;
     return dark;
@@ -220,6 +225,49 @@ TEST(RenderCommand, BadArgumentsAndUnreadableInputsExitWithTwo) {
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("missing.bin"), std::string::npos);
     EXPECT_FALSE(access(dir.File("o.pbm").c_str(), F_OK) == 0);
+}
+
+// A pty whose other side goes away ends the input, as a vanished serial adapter does.
+TEST(RenderCommand, PtyReadUntilItsOtherSideCloses) {
+    TempDir dir;
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::string slave = ptsname(master);
+    termios mode;
+    ASSERT_EQ(tcgetattr(master, &mode), 0);
+    cfmakeraw(&mode);
+    ASSERT_EQ(tcsetattr(master, TCSANOW, &mode), 0);
+    // A second handle on the line, only to see what waits in it for the reader.
+    int watch = open(slave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    auto unread = [&] {
+        int n = -1;
+        return ioctl(watch, FIONREAD, &n) == 0 ? n : -1;
+    };
+    std::vector<uint8_t> record(17, 0);
+    record[1] = 0x0D; // CR and LF bits too: a cooked line would change them
+    record[2] = 0x0A;
+    ASSERT_EQ(write(master, record.data(), record.size()), 17);
+    while (unread() < 17)
+        usleep(1000);
+    int status = -1;
+    std::thread reader([&] { status = Render({slave, "-o", dir.File("out.pbm")}); });
+    while (unread() > 0)
+        usleep(1000);
+    close(watch);
+    close(master); // the other side goes away
+    reader.join();
+    EXPECT_EQ(status, 0);
+    std::vector<bool> dark = PbmPixels(ReadBytes(dir.File("out.pbm")));
+    EXPECT_TRUE(dark[0]);
+    EXPECT_FALSE(dark[128]);
+    EXPECT_TRUE(dark[2 * 128]);
+    EXPECT_TRUE(dark[3 * 128]);
+    EXPECT_TRUE(dark[1 * 128 + 1]);
+    EXPECT_TRUE(dark[3 * 128 + 1]);
+    EXPECT_FALSE(dark[2 * 128 + 1]);
 }
 
 // Waits until the picture file exists and shows pixel `index` dark.
