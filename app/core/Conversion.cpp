@@ -99,9 +99,11 @@ int32_t* planeAt(const DitherJob& job, int32_t cx, int32_t cy) {
     return job.plane + (cy - job.clip.top) * kPanelWidth + (cx - job.clip.left);
 }
 
-// The tone step over the pixels of one row of a span, into out[0..]. With gamma 1.0 and
-// settings small enough that no sum can leave the 32-bit range, the plain arithmetic
-// below gives toneStep's results and vectorises.
+// The tone step over the pixels of one row of a span, into out[0..], limited to
+// kLevelLow..kLevelHigh: the limit changes no mode's decision (the two-level and halftone
+// thresholds lie inside it) and is the diffusion's first pass. With gamma 1.0 and settings
+// small enough that no sum can leave the 32-bit range, the plain arithmetic below gives
+// toneStep's results and vectorises.
 void toneRow(const DitherJob& job, const Span& s, int32_t cy, int32_t* out) {
     const int32_t* luma = job.luma + static_cast<ptrdiff_t>(cy) * job.lumaWidth + s.x0;
     const int32_t count = s.x1 - s.x0;
@@ -111,13 +113,20 @@ void toneRow(const DitherJob& job, const Span& s, int32_t cy, int32_t* out) {
                        bias >= -(int64_t{1} << 30) && bias <= (int64_t{1} << 30);
     if (!plain) {
         for (int32_t i = 0; i < count; ++i) {
-            out[i] = toneStep(luma[i], job.tone);
+            out[i] = limitLevel(toneStep(luma[i], job.tone));
         }
         return;
     }
     const int32_t plainBias = static_cast<int32_t>(bias);
+    if (contrast == 1.0) { // the default: no product, so no conversion to double either
+        for (int32_t i = 0; i < count; ++i) {
+            out[i] = limitLevel(lumaOnScale(luma[i]) - kLevelMid + plainBias);
+        }
+        return;
+    }
     for (int32_t i = 0; i < count; ++i) {
-        out[i] = static_cast<int32_t>((lumaOnScale(luma[i]) - kLevelMid) * contrast) + plainBias;
+        out[i] = limitLevel(static_cast<int32_t>((lumaOnScale(luma[i]) - kLevelMid) * contrast) +
+                            plainBias);
     }
 }
 
@@ -126,7 +135,8 @@ void convertThreshold(const DitherJob& job, const Span& s) {
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
         toneRow(job, s, cy, tones);
         int32_t* out = planeAt(job, s.x0, cy);
-        for (int32_t i = 0; i < s.x1 - s.x0; ++i) {
+        const int32_t count = s.x1 - s.x0; // a local, so the stores cannot change it
+        for (int32_t i = 0; i < count; ++i) {
             out[i] = tones[i] < kLevelMid ? kPlaneDark : kPlaneLight;
         }
     }
@@ -136,9 +146,6 @@ void convertDiffusion(const DitherJob& job, const Span& s) {
     for (int32_t cy = s.y0; cy < s.y1; ++cy) {
         int32_t* out = planeAt(job, s.x0, cy);
         toneRow(job, s, cy, out);
-        for (int32_t i = 0; i < s.x1 - s.x0; ++i) {
-            out[i] = limitLevel(out[i]);
-        }
     }
     diffuseArea(job.plane, s.x0 - job.clip.left, s.x1 - job.clip.left, s.y0 - job.clip.top,
                 s.y1 - job.clip.top);

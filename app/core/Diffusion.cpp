@@ -43,6 +43,7 @@ struct Group {
     int32_t* plane;
     int32_t xs, xe; // area columns
     int32_t y;      // window row of lane 0
+    int32_t bottom; // the area's end row
     int32_t rows;   // rows of the area in this group, 1..4
     alignas(16) int32_t skewed[kSteps][kLanes];
     alignas(16) int32_t right[kLanes + 1];    // 7/16 of the last error, for the next column
@@ -55,27 +56,86 @@ struct Group {
     }
 };
 
-void loadGroup(Group& g) {
+#ifdef MIRVISTA_DIFFUSION_SSE2
+
+void transpose(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
+    const __m128i ab0 = _mm_unpacklo_epi32(a, b);
+    const __m128i cd0 = _mm_unpacklo_epi32(c, d);
+    const __m128i ab1 = _mm_unpackhi_epi32(a, b);
+    const __m128i cd1 = _mm_unpackhi_epi32(c, d);
+    a = _mm_unpacklo_epi64(ab0, cd0);
+    b = _mm_unpackhi_epi64(ab0, cd0);
+    c = _mm_unpacklo_epi64(ab1, cd1);
+    d = _mm_unpackhi_epi64(ab1, cd1);
+}
+
+// Moves blocks of four steps between the rows of a full group and the skewed buffer, for
+// the steps in which every lane is inside the area; returns the end of those blocks.
+int32_t moveBlocks(Group& g, bool toPlane) {
+    const int32_t first = g.xs + kLag * (kLanes - 1);
+    int32_t i = first;
+    if (g.rows != kLanes) {
+        return i;
+    }
+    __m128i* rows[kLanes];
+    for (; i + 4 <= g.xe; i += 4) {
+        for (int32_t k = 0; k < kLanes; ++k) {
+            rows[k] = reinterpret_cast<__m128i*>(g.rowOf(k) + i - kLag * k);
+        }
+        __m128i* steps = reinterpret_cast<__m128i*>(g.skewed[i]);
+        __m128i v[kLanes];
+        for (int32_t k = 0; k < kLanes; ++k) {
+            v[k] = toPlane ? _mm_load_si128(steps + k) : _mm_loadu_si128(rows[k]);
+        }
+        transpose(v[0], v[1], v[2], v[3]);
+        for (int32_t k = 0; k < kLanes; ++k) {
+            if (toPlane) {
+                _mm_storeu_si128(rows[k], v[k]);
+            } else {
+                _mm_store_si128(steps + k, v[k]);
+            }
+        }
+    }
+    return i;
+}
+
+#else
+
+int32_t moveBlocks(Group& g, bool) {
+    return g.xs + kLag * (kLanes - 1);
+}
+
+#endif
+
+// Copies the group's pixels between the plane and the skewed buffer: whole blocks where
+// every lane is inside the area, pixel by pixel around them.
+void moveGroup(Group& g, bool toPlane, bool vector) {
+    const int32_t blocksFirst = g.xs + kLag * (kLanes - 1);
+    const int32_t blocksEnd = vector ? moveBlocks(g, toPlane) : blocksFirst;
+    for (int32_t k = 0; k < g.rows; ++k) {
+        int32_t* row = g.rowOf(k);
+        for (int32_t x = g.xs; x < g.xe; ++x) {
+            const int32_t i = x + kLag * k;
+            if (i >= blocksFirst && i < blocksEnd) {
+                x = blocksEnd - kLag * k - 1; // the blocks did the rest of this stretch
+                continue;
+            }
+            if (toPlane) {
+                row[x] = g.skewed[i][k];
+            } else {
+                g.skewed[i][k] = row[x];
+            }
+        }
+    }
+}
+
+void loadGroup(Group& g, bool vector) {
     std::memset(g.skewed, 0, sizeof g.skewed);
     std::memset(g.right, 0, sizeof g.right);
     std::memset(g.leftSum, 0, sizeof g.leftSum);
     std::memset(g.rightSum, 0, sizeof g.rightSum);
     std::memset(g.inbox, 0, sizeof g.inbox);
-    for (int32_t k = 0; k < g.rows; ++k) {
-        const int32_t* row = g.rowOf(k);
-        for (int32_t x = g.xs; x < g.xe; ++x) {
-            g.skewed[x + kLag * k][k] = row[x];
-        }
-    }
-}
-
-void storeGroup(const Group& g) {
-    for (int32_t k = 0; k < g.rows; ++k) {
-        int32_t* row = g.rowOf(k);
-        for (int32_t x = g.xs; x < g.xe; ++x) {
-            row[x] = g.skewed[x + kLag * k][k];
-        }
-    }
+    moveGroup(g, false, vector);
 }
 
 // Lane k at step i, column x = i - 2k. Inside the area it quantises the pixel; outside it
@@ -152,65 +212,112 @@ void spillHeld(Group& g, const int32_t (*held)[kLanes], int32_t end) {
     }
 }
 
-// The group in vector steps. A lane outside the area at a step (before its first column,
-// after its last, or below the group's last row) quantises nothing: its error counts as 0,
-// its pixel is left alone, and what it holds for its column (the carried right share and
-// the share from the lane above) is kept in `held` and added to the plane afterwards; those
-// columns lie outside the area, or in the row below the group, which no lane reads.
-void diffuseGroupVector(Group& g) {
-    const int32_t end = g.xe + kLag * g.rows + 1;
-    alignas(16) int32_t held[kSteps][kLanes];
+// The error chains of the four lanes between steps.
+// The share from the lane above comes in two parts, so that the part known a step early
+// (its sum of earlier errors) stays off the chain from one error to the next.
+struct Chains {
     __m128i right = _mm_setzero_si128();
     __m128i leftSum = _mm_setzero_si128();
     __m128i rightSum = _mm_setzero_si128();
-    __m128i inbox = _mm_setzero_si128();
-    const __m128i midBelow = _mm_set1_epi32(kMid - 1);
+    __m128i inboxEarly = _mm_setzero_si128(); // the lane above's earlier errors
+    __m128i inboxLate = _mm_setzero_si128();  // its last error's 3/16
+};
+
+// One step of the four lanes. Masked, a lane outside the area (before its first column,
+// after its last, or below the group's last row) quantises nothing: its error counts as 0,
+// its pixel is left alone, and what it holds for its column (the carried right share and
+// the share from the lane above) goes to `held`, to be added to the plane afterwards;
+// those columns lie outside the area, or in the row below the group, which no lane reads.
+// Returns the lanes' shares for the row below.
+template <bool kMasked>
+__m128i vectorStep(Chains& s, int32_t* pixelLanes, int32_t* held, __m128i inside) {
     const __m128i low = _mm_set1_epi32(kLow);
-    const __m128i span = _mm_set1_epi32(kHigh - kLow);
-    const __m128i fifteen = _mm_set1_epi32(15);
-    const __m128i laneLag = _mm_setr_epi32(0, kLag, 2 * kLag, 3 * kLag);
-    const __m128i lanes = _mm_setr_epi32(0, 1, 2, 3);
-    const __m128i firstColumn = _mm_set1_epi32(g.xs - 1);
-    const __m128i endColumn = _mm_set1_epi32(g.xe);
-    const __m128i rowLanes = _mm_cmplt_epi32(lanes, _mm_set1_epi32(g.rows));
-    int32_t* below = g.rowOf(kLanes);
-    int32_t belowShare = 0; // lane 3's last share, for the row below a full group
-    for (int32_t i = g.xs; i < end; ++i) {
-        const int32_t belowColumn = i - kLag * kLanes;
-        if (below && belowShare != 0 && belowColumn >= 0 && belowColumn < kWidth) {
-            below[belowColumn] = addSaturated(below[belowColumn], belowShare);
-        }
-        const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
-        const __m128i inside =
-            _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
-                                                  _mm_cmplt_epi32(x, endColumn)));
-        const __m128i carried = _mm_add_epi32(right, inbox);
-        _mm_store_si128(reinterpret_cast<__m128i*>(held[i]), _mm_andnot_si128(inside, carried));
-        __m128i* pixel = reinterpret_cast<__m128i*>(g.skewed[i]);
-        const __m128i value = _mm_load_si128(pixel);
-        const __m128i old = _mm_add_epi32(value, carried);
-        const __m128i step = _mm_and_si128(_mm_cmpgt_epi32(old, midBelow), span);
-        const __m128i level = _mm_add_epi32(low, step);
+    __m128i* pixel = reinterpret_cast<__m128i*>(pixelLanes);
+    const __m128i value = _mm_load_si128(pixel);
+    const __m128i old =
+        _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(value, s.inboxEarly), s.right), s.inboxLate);
+    const __m128i step =
+        _mm_and_si128(_mm_cmpgt_epi32(old, _mm_set1_epi32(kMid - 1)), _mm_set1_epi32(kHigh - kLow));
+    const __m128i level = _mm_add_epi32(low, step);
+    __m128i err = _mm_sub_epi32(_mm_sub_epi32(old, low), step);
+    if (kMasked) {
+        const __m128i carried = _mm_sub_epi32(old, value);
+        _mm_store_si128(reinterpret_cast<__m128i*>(held), _mm_andnot_si128(inside, carried));
         _mm_store_si128(
             pixel, _mm_or_si128(_mm_and_si128(inside, level), _mm_andnot_si128(inside, value)));
-        const __m128i err = _mm_and_si128(inside, _mm_sub_epi32(_mm_sub_epi32(old, low), step));
-        const __m128i negative = _mm_and_si128(_mm_srai_epi32(err, 31), fifteen);
-        right = shareOf(_mm_sub_epi32(_mm_slli_epi32(err, 3), err), negative);
-        const __m128i share =
-            _mm_add_epi32(leftSum, shareOf(_mm_add_epi32(_mm_slli_epi32(err, 1), err), negative));
-        leftSum =
-            _mm_add_epi32(rightSum, shareOf(_mm_add_epi32(_mm_slli_epi32(err, 2), err), negative));
-        rightSum = shareOf(err, negative);
-        inbox = _mm_slli_si128(share, 4); // lane k's share to lane k + 1
-        belowShare = g.rows == kLanes ? _mm_cvtsi128_si32(_mm_shuffle_epi32(share, 3)) : 0;
+        err = _mm_and_si128(inside, err);
+    } else {
+        _mm_store_si128(pixel, level);
     }
+    const __m128i negative = _mm_and_si128(_mm_srai_epi32(err, 31), _mm_set1_epi32(15));
+    s.right = shareOf(_mm_sub_epi32(_mm_slli_epi32(err, 3), err), negative);
+    const __m128i late = shareOf(_mm_add_epi32(_mm_slli_epi32(err, 1), err), negative);
+    const __m128i share = _mm_add_epi32(s.leftSum, late);
+    s.inboxEarly = _mm_slli_si128(s.leftSum, 4); // lane k's share to lane k + 1
+    s.inboxLate = _mm_slli_si128(late, 4);
+    s.leftSum =
+        _mm_add_epi32(s.rightSum, shareOf(_mm_add_epi32(_mm_slli_epi32(err, 2), err), negative));
+    s.rightSum = shareOf(err, negative);
+    return share;
+}
+
+// Hands lane 3's shares of a full group to the row below it: the share of step i is for
+// column i - 7. Within the area that row holds levels and plain sums suffice; the columns
+// beside the area, or a row below it, take saturating sums.
+void passBelow(Group& g, const int32_t (*shares)[kLanes], int32_t end) {
+    int32_t* below = g.rowOf(kLanes);
+    if (!below || g.rows != kLanes) {
+        return;
+    }
+    constexpr int32_t kDelay = kLag * (kLanes - 1) + 1;
+    const bool rowInArea = g.y + kLanes < g.bottom;
+    const int32_t plainFirst = rowInArea ? g.xs : g.xe;
+    for (int32_t x = plainFirst; x < g.xe; ++x) {
+        below[x] += shares[x + kDelay][kLanes - 1];
+    }
+    for (int32_t i = g.xs; i < end; ++i) {
+        const int32_t x = i - kDelay;
+        if (x >= 0 && x < kWidth && (x < plainFirst || x >= g.xe)) {
+            below[x] = addSaturated(below[x], shares[i][kLanes - 1]);
+        }
+    }
+}
+
+// The group in vector steps: masked where some lane is outside the area, plain in the
+// steps where all four are inside.
+void diffuseGroupVector(Group& g) {
+    const int32_t end = g.xe + kLag * g.rows + 1;
+    const int32_t steadyFirst = g.rows == kLanes ? g.xs + kLag * (kLanes - 1) : end;
+    const int32_t steadyEnd = std::max(steadyFirst, g.rows == kLanes ? g.xe : end);
+    alignas(16) int32_t held[kSteps][kLanes];
+    alignas(16) int32_t shares[kSteps][kLanes];
+    const __m128i laneLag = _mm_setr_epi32(0, kLag, 2 * kLag, 3 * kLag);
+    const __m128i firstColumn = _mm_set1_epi32(g.xs - 1);
+    const __m128i endColumn = _mm_set1_epi32(g.xe);
+    const __m128i rowLanes = _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(g.rows));
+    Chains chains;
+    for (int32_t i = g.xs; i < end; ++i) {
+        __m128i share;
+        if (i >= steadyFirst && i < steadyEnd) {
+            share = vectorStep<false>(chains, g.skewed[i], held[i], _mm_setzero_si128());
+            _mm_store_si128(reinterpret_cast<__m128i*>(held[i]), _mm_setzero_si128());
+        } else {
+            const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
+            const __m128i inside =
+                _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
+                                                      _mm_cmplt_epi32(x, endColumn)));
+            share = vectorStep<true>(chains, g.skewed[i], held[i], inside);
+        }
+        _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
+    }
+    passBelow(g, shares, end);
     spillHeld(g, held, end);
 }
 
 #endif
 
 void diffuseGroup(Group& g, bool vector) {
-    loadGroup(g);
+    loadGroup(g, vector);
 #ifdef MIRVISTA_DIFFUSION_SSE2
     if (vector) {
         diffuseGroupVector(g);
@@ -221,7 +328,7 @@ void diffuseGroup(Group& g, bool vector) {
     (void)vector;
     diffuseGroupScalar(g);
 #endif
-    storeGroup(g);
+    moveGroup(g, true, vector);
 }
 
 void diffuse(int32_t* plane, int32_t xs, int32_t xe, int32_t ys, int32_t ye, bool vector) {
@@ -232,6 +339,7 @@ void diffuse(int32_t* plane, int32_t xs, int32_t xe, int32_t ys, int32_t ye, boo
     g.plane = plane;
     g.xs = xs;
     g.xe = xe;
+    g.bottom = ye;
     for (g.y = ys; g.y < ye; g.y += kLanes) {
         g.rows = std::min(kLanes, ye - g.y);
         diffuseGroup(g, vector);
