@@ -139,11 +139,12 @@ public:
     Renderer(const RenderOptions& options, bool terminal)
         : options(options), terminal(terminal), records(panel) {}
 
-    int Run(int fd);
+    int Run(int& fd);
 
 private:
     int ReadToEnd(int fd);
-    int Follow(int fd);
+    int Follow(int& fd);
+    void Reopen(int& fd);
     bool WriteOut();
     int Finish();
     void Report() const;
@@ -168,9 +169,22 @@ int Renderer::ReadToEnd(int fd) {
     }
 }
 
+// A terminal whose other side went away stays hung up: open the path afresh, in case a
+// new line (a restarted pty pair, a replugged adapter) has appeared there. Keeps `fd` when
+// nothing opens.
+void Renderer::Reopen(int& fd) {
+    if (!terminal || options.input == "-")
+        return;
+    int fresh = OpenInput(options.input);
+    if (fresh < 0)
+        return;
+    close(fd);
+    fd = fresh;
+}
+
 // Rewrites OUT at most every 100 ms while records arrive; waits out the ends of input
 // (a writer that closed its side, a file that has not grown) until SIGINT or SIGTERM.
-int Renderer::Follow(int fd) {
+int Renderer::Follow(int& fd) {
     bool changed = false;
     int64_t lastWrite = NowMs() - kRewriteIntervalMs;
     while (!g_stopSignal) {
@@ -181,8 +195,10 @@ int Renderer::Follow(int fd) {
             ReadResult r = ReadSome(fd, terminal, records);
             if (r == ReadResult::Error)
                 return Fail(options.input + ": " + strerror(errno));
-            if (r == ReadResult::End)
+            if (r == ReadResult::End) {
                 usleep(kPollMs * 1000); // nothing to read until a writer comes back
+                Reopen(fd);
+            }
             changed = changed || records.Applied() + records.Rejected() != before;
         }
         if (changed && NowMs() - lastWrite >= kRewriteIntervalMs) {
@@ -221,7 +237,7 @@ int Renderer::Finish() {
     return 0;
 }
 
-int Renderer::Run(int fd) {
+int Renderer::Run(int& fd) {
     return options.follow ? Follow(fd) : ReadToEnd(fd);
 }
 

@@ -270,15 +270,45 @@ TEST(RenderCommand, PtyReadUntilItsOtherSideCloses) {
     EXPECT_FALSE(dark[2 * 128 + 1]);
 }
 
-// Waits until the picture file exists and shows pixel `index` dark.
-void WaitForPicture(const std::string& path, size_t index) {
-    for (;;) {
+// Waits until the picture file exists and shows pixel `index` dark; false after 20 s.
+bool WaitForPicture(const std::string& path, size_t index) {
+    for (int i = 0; i < 2000; ++i) {
         std::vector<uint8_t> file = ReadBytes(path);
         if (file.size() == 10 + 16 * 64 && PbmPixels(file)[index])
-            return;
+            return true;
         usleep(10000);
     }
+    return false;
 }
+
+// Runs `mirtool render ARGS...` in a child process; stops it (SIGTERM) when done.
+class Follower {
+public:
+    explicit Follower(std::vector<std::string> args) {
+        pid = fork();
+        if (pid == 0) {
+            std::vector<char*> argv{const_cast<char*>("mirtool"), const_cast<char*>("render")};
+            for (std::string& a : args)
+                argv.push_back(&a[0]);
+            argv.push_back(nullptr);
+            execv(MIRTOOL_PATH, argv.data());
+            _exit(127);
+        }
+    }
+    ~Follower() {
+        if (pid > 0)
+            Stop();
+    }
+    // SIGTERM, then the exit status (-1 when it did not exit normally).
+    int Stop() {
+        kill(pid, SIGTERM);
+        int status = 0;
+        pid_t waited = waitpid(pid, &status, 0);
+        pid = -1;
+        return waited > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    pid_t pid;
+};
 
 // --follow on a FIFO: the picture is rewritten while records arrive and once more on SIGTERM.
 TEST(RenderCommand, FollowRewritesAndFinishesOnSigterm) {
@@ -286,34 +316,75 @@ TEST(RenderCommand, FollowRewritesAndFinishesOnSigterm) {
     const std::string fifo = dir.File("line");
     const std::string out = dir.File("out.pbm");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        execl(MIRTOOL_PATH, "mirtool", "render", fifo.c_str(), "--follow", "-o", out.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    Follower follower({fifo, "--follow", "-o", out});
+    ASSERT_GT(follower.pid, 0);
     int fd = open(fifo.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
     std::vector<uint8_t> first(17, 0);
     first[1] = 0x01; // top-left pixel
     ASSERT_EQ(write(fd, first.data(), first.size()), 17);
-    WaitForPicture(out, 0);
+    ASSERT_TRUE(WaitForPicture(out, 0));
     std::vector<uint8_t> second(17, 0);
     second[0] = 63;
     second[16] = 0x80; // bottom-right pixel
     ASSERT_EQ(write(fd, second.data(), second.size()), 17);
     close(fd); // the writer goes away; following goes on
-    WaitForPicture(out, 63 * 128 + 127);
+    ASSERT_TRUE(WaitForPicture(out, 63 * 128 + 127));
     ASSERT_EQ(unlink(out.c_str()), 0);
-    kill(child, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(follower.Stop(), 0);
     std::vector<bool> dark = PbmPixels(ReadBytes(out)); // written once more at the end
     EXPECT_TRUE(dark[0]);
     EXPECT_TRUE(dark[63 * 128 + 127]);
+}
+
+// A pty as a serial line seen from the far end: the master side, and the slave's path.
+struct Pty {
+    Pty() {
+        // Close-on-exec: a follower started later must not hold the line up itself.
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_GE(master, 0);
+        EXPECT_EQ(grantpt(master), 0);
+        EXPECT_EQ(unlockpt(master), 0);
+        slave = ptsname(master);
+    }
+    // Waits until a reader has opened the line and made it raw.
+    void WaitRaw() const {
+        termios mode;
+        while (tcgetattr(master, &mode) == 0 && (mode.c_lflag & ICANON))
+            usleep(10000);
+    }
+    int master;
+    std::string slave;
+};
+
+// --follow on a line that goes away and comes back at the same path (a replugged adapter,
+// a restarted pty pair): the picture goes on from the new line.
+TEST(RenderCommand, FollowReopensALineThatCameBack) {
+    TempDir dir;
+    const std::string line = dir.File("line");
+    const std::string out = dir.File("out.pbm");
+    Pty first;
+    ASSERT_EQ(symlink(first.slave.c_str(), line.c_str()), 0);
+    Follower follower({line, "--follow", "-o", out});
+    ASSERT_GT(follower.pid, 0);
+    first.WaitRaw();
+    std::vector<uint8_t> record(17, 0);
+    record[1] = 0x01; // top-left pixel
+    ASSERT_EQ(write(first.master, record.data(), record.size()), 17);
+    ASSERT_TRUE(WaitForPicture(out, 0));
+    Pty second;
+    ASSERT_EQ(unlink(line.c_str()), 0);
+    ASSERT_EQ(symlink(second.slave.c_str(), line.c_str()), 0);
+    close(first.master); // the old line hangs up
+    second.WaitRaw();
+    record[0] = 63;
+    record[1] = 0;
+    record[16] = 0x80; // bottom-right pixel
+    ASSERT_EQ(write(second.master, record.data(), record.size()), 17);
+    ASSERT_TRUE(WaitForPicture(out, 63 * 128 + 127));
+    EXPECT_EQ(follower.Stop(), 0);
+    EXPECT_TRUE(PbmPixels(ReadBytes(out))[0]); // the first line's picture stays
+    close(second.master);
 }
 
 } // namespace
