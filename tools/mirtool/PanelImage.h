@@ -36,6 +36,8 @@ public:
     uint64_t Rejected() const { return rejected; }
     // Bytes of an incomplete record waiting for the rest.
     size_t Pending() const { return pending; }
+    // Forgets them: a new line starts at a record boundary.
+    void DropPending() { pending = 0; }
 
 private:
     void Take(const uint8_t* bytes);

@@ -180,6 +180,10 @@ void Renderer::Reopen(int& fd) {
         return;
     close(fd);
     fd = fresh;
+    if (records.Pending() > 0)
+        fprintf(stderr, "mirtool render: line reopened; dropped %zu bytes of a record\n",
+                records.Pending());
+    records.DropPending();
 }
 
 // Rewrites OUT at most every 100 ms while records arrive; waits out the ends of input
