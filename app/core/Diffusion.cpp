@@ -4,9 +4,9 @@
 // above are known when it gets there: the shares for the row below pass from lane to lane
 // instead of through the plane, and the four rows' error chains run side by side. The
 // plane pixels of the group are copied into a skewed buffer, S[i][k] = row k at column
-// i - 2k, so that step i reads and writes all four lanes at once. With SSE2 the steps in
-// which all four lanes are inside the area use vector code; every other step, and every
-// step without SSE2, runs the same arithmetic lane by lane.
+// i - 2k, so that step i reads and writes all four lanes at once. With SSE2 every step is
+// vector code (masked at the edges of the area); without it, each step runs the same
+// arithmetic lane by lane.
 #include "app/core/Diffusion.h"
 
 #include <algorithm>
@@ -129,8 +129,30 @@ void moveGroup(Group& g, bool toPlane, bool vector) {
     }
 }
 
+// Steps run from the first column of lane 0 until the lane after the last row has handed
+// on the last share of the row above it.
+int32_t endStep(const Group& g) {
+    return g.xe + kLag * g.rows + 1;
+}
+
+// Zeroes the buffer's entries that no pixel fills: every lane before its first column and
+// after its last, up to the group's last step.
+void clearOutside(Group& g) {
+    const int32_t end = endStep(g);
+    for (int32_t k = 0; k < kLanes; ++k) {
+        const int32_t lead = k < g.rows ? g.xs + kLag * k : end;
+        const int32_t tail = k < g.rows ? g.xe + kLag * k : end;
+        for (int32_t i = g.xs; i < lead; ++i) {
+            g.skewed[i][k] = 0;
+        }
+        for (int32_t i = tail; i < end; ++i) {
+            g.skewed[i][k] = 0;
+        }
+    }
+}
+
 void loadGroup(Group& g, bool vector) {
-    std::memset(g.skewed, 0, sizeof g.skewed);
+    clearOutside(g);
     std::memset(g.right, 0, sizeof g.right);
     std::memset(g.leftSum, 0, sizeof g.leftSum);
     std::memset(g.rightSum, 0, sizeof g.rightSum);
@@ -176,7 +198,7 @@ void scalarStep(Group& g, int32_t i) {
 
 // The lane-by-lane form of the group: every step through laneStep.
 void diffuseGroupScalar(Group& g) {
-    const int32_t end = g.xe + kLag * g.rows + 1;
+    const int32_t end = endStep(g);
     for (int32_t i = g.xs; i < end; ++i) {
         scalarStep(g, i);
     }
@@ -212,9 +234,9 @@ void spillHeld(Group& g, const int32_t (*held)[kLanes], int32_t end) {
     }
 }
 
-// The error chains of the four lanes between steps.
-// The share from the lane above comes in two parts, so that the part known a step early
-// (its sum of earlier errors) stays off the chain from one error to the next.
+// The error chains of the four lanes between steps. The share from the lane above comes
+// in two parts, so that the part known a step early (its sum of earlier errors) stays off
+// the chain from one error to the next.
 struct Chains {
     __m128i right = _mm_setzero_si128();
     __m128i leftSum = _mm_setzero_si128();
@@ -264,21 +286,20 @@ __m128i vectorStep(Chains& s, int32_t* pixelLanes, int32_t* held, __m128i inside
 // Hands lane 3's shares of a full group to the row below it: the share of step i is for
 // column i - 7. Within the area that row holds levels and plain sums suffice; the columns
 // beside the area, or a row below it, take saturating sums.
-void passBelow(Group& g, const int32_t (*shares)[kLanes], int32_t end) {
+void passBelow(Group& g, const int32_t (*shares)[kLanes]) {
     int32_t* below = g.rowOf(kLanes);
     if (!below || g.rows != kLanes) {
         return;
     }
     constexpr int32_t kDelay = kLag * (kLanes - 1) + 1;
     const bool rowInArea = g.y + kLanes < g.bottom;
-    const int32_t plainFirst = rowInArea ? g.xs : g.xe;
-    for (int32_t x = plainFirst; x < g.xe; ++x) {
-        below[x] += shares[x + kDelay][kLanes - 1];
+    for (int32_t x = g.xs; x < g.xe; ++x) {
+        const int32_t share = shares[x + kDelay][kLanes - 1];
+        below[x] = rowInArea ? below[x] + share : addSaturated(below[x], share);
     }
-    for (int32_t i = g.xs; i < end; ++i) {
-        const int32_t x = i - kDelay;
-        if (x >= 0 && x < kWidth && (x < plainFirst || x >= g.xe)) {
-            below[x] = addSaturated(below[x], shares[i][kLanes - 1]);
+    for (int32_t x : {g.xs - 1, g.xe}) { // below-left of the first column, below-right of the last
+        if (x >= 0 && x < kWidth) {
+            below[x] = addSaturated(below[x], shares[x + kDelay][kLanes - 1]);
         }
     }
 }
@@ -286,7 +307,7 @@ void passBelow(Group& g, const int32_t (*shares)[kLanes], int32_t end) {
 // The group in vector steps: masked where some lane is outside the area, plain in the
 // steps where all four are inside.
 void diffuseGroupVector(Group& g) {
-    const int32_t end = g.xe + kLag * g.rows + 1;
+    const int32_t end = endStep(g);
     const int32_t steadyFirst = g.rows == kLanes ? g.xs + kLag * (kLanes - 1) : end;
     const int32_t steadyEnd = std::max(steadyFirst, g.rows == kLanes ? g.xe : end);
     alignas(16) int32_t held[kSteps][kLanes];
@@ -296,21 +317,23 @@ void diffuseGroupVector(Group& g) {
     const __m128i endColumn = _mm_set1_epi32(g.xe);
     const __m128i rowLanes = _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(g.rows));
     Chains chains;
-    for (int32_t i = g.xs; i < end; ++i) {
-        __m128i share;
-        if (i >= steadyFirst && i < steadyEnd) {
-            share = vectorStep<false>(chains, g.skewed[i], held[i], _mm_setzero_si128());
-            _mm_store_si128(reinterpret_cast<__m128i*>(held[i]), _mm_setzero_si128());
-        } else {
+    auto maskedSteps = [&](int32_t from, int32_t to) {
+        for (int32_t i = from; i < to; ++i) {
             const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
             const __m128i inside =
                 _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
                                                       _mm_cmplt_epi32(x, endColumn)));
-            share = vectorStep<true>(chains, g.skewed[i], held[i], inside);
+            const __m128i share = vectorStep<true>(chains, g.skewed[i], held[i], inside);
+            _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
         }
+    };
+    maskedSteps(g.xs, steadyFirst);
+    for (int32_t i = steadyFirst; i < steadyEnd; ++i) {
+        const __m128i share = vectorStep<false>(chains, g.skewed[i], held[i], _mm_setzero_si128());
         _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
     }
-    passBelow(g, shares, end);
+    maskedSteps(steadyEnd, end);
+    passBelow(g, shares);
     spillHeld(g, held, end);
 }
 
