@@ -196,34 +196,57 @@ std::vector<uint8_t> ConvertCaptures(const std::vector<Capture>& captures,
     return out;
 }
 
+bool ParseCommand(int argc, char** argv, const std::vector<NamedValue>& named,
+                  PipelineSettings& settings, std::vector<std::string>& images,
+                  std::string& error) {
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        OptionResult r = ParsePipelineOption(argc, argv, i, settings, error);
+        if (r == OptionResult::Bad)
+            return false;
+        if (r == OptionResult::Taken)
+            continue;
+        const NamedValue* option = nullptr;
+        for (const NamedValue& n : named)
+            option = arg == n.name ? &n : option;
+        if (option) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            *option->value = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else {
+            images.push_back(arg);
+        }
+    }
+    return true;
+}
+
+bool BytesOfImages(const std::vector<std::string>& images, const PipelineSettings& settings,
+                   std::vector<uint8_t>& bytes, std::string& error) {
+    std::vector<Capture> captures;
+    if (!ReadCaptures(images, captures, error))
+        return false;
+    bytes = ConvertCaptures(captures, settings);
+    return true;
+}
+
 int RunConvert(int argc, char** argv) {
     PipelineSettings settings;
     std::vector<std::string> images;
     std::string output;
     std::string error;
-    for (int i = 0; i < argc; ++i) {
-        std::string arg = argv[i];
-        OptionResult r = ParsePipelineOption(argc, argv, i, settings, error);
-        if (r == OptionResult::Bad)
-            return Fail(error);
-        if (r == OptionResult::Taken)
-            continue;
-        if (arg == "-o") {
-            if (i + 1 >= argc)
-                return Fail("-o needs a value");
-            output = argv[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Fail("unknown option " + arg);
-        } else {
-            images.push_back(arg);
-        }
-    }
+    if (!ParseCommand(argc, argv, {{"-o", &output}}, settings, images, error))
+        return Fail(error);
     if (output.empty())
         return Fail(std::string("no -o OUT given; ") + kUsage);
-    std::vector<Capture> captures;
-    if (!ReadCaptures(images, captures, error))
+    std::vector<uint8_t> bytes;
+    if (!BytesOfImages(images, settings, bytes, error))
         return Fail(error);
-    if (!WriteOutput(output, ConvertCaptures(captures, settings), error)) {
+    if (!WriteOutput(output, bytes, error)) {
         fprintf(stderr, "mirtool convert: %s\n", error.c_str());
         return 1;
     }

@@ -39,6 +39,22 @@ OptionResult ParsePipelineOption(int argc, char** argv, int& i, PipelineSettings
 bool ParseInt32(const char* text, int32_t& value);
 bool ParseDouble(const char* text, double& value);
 
+// An option of a command that takes a value, stored as given.
+struct NamedValue {
+    const char* name;
+    std::string* value;
+};
+
+// Parses IMAGE... with the conversion options and the command's own `named` options.
+// False with `error` set for an unknown option, a missing value or one that does not parse.
+bool ParseCommand(int argc, char** argv, const std::vector<NamedValue>& named,
+                  PipelineSettings& settings, std::vector<std::string>& images, std::string& error);
+
+// Reads the images and runs the pipeline over them. False with `error` set when an image
+// cannot be used.
+bool BytesOfImages(const std::vector<std::string>& images, const PipelineSettings& settings,
+                   std::vector<uint8_t>& bytes, std::string& error);
+
 // Reads every image; all must have one size. False with `error` set otherwise.
 bool ReadCaptures(const std::vector<std::string>& paths, std::vector<Capture>& captures,
                   std::string& error);

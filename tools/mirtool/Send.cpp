@@ -120,35 +120,19 @@ int RunSend(int argc, char** argv) {
     PipelineSettings settings;
     std::vector<std::string> images;
     std::string port;
-    int32_t speed = 500000;
+    std::string speedText = "500000";
     std::string error;
-    for (int i = 0; i < argc; ++i) {
-        std::string arg = argv[i];
-        OptionResult r = ParsePipelineOption(argc, argv, i, settings, error);
-        if (r == OptionResult::Bad)
-            return Fail(error);
-        if (r == OptionResult::Taken)
-            continue;
-        if (arg == "--port" || arg == "--speed") {
-            if (i + 1 >= argc)
-                return Fail(arg + " needs a value");
-            const char* value = argv[++i];
-            if (arg == "--port")
-                port = value;
-            else if (!ParseInt32(value, speed) || !SerialSpeedSupported(speed))
-                return Fail(std::string("bad value for --speed: ") + value);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Fail("unknown option " + arg);
-        } else {
-            images.push_back(arg);
-        }
-    }
+    if (!ParseCommand(argc, argv, {{"--port", &port}, {"--speed", &speedText}}, settings, images,
+                      error))
+        return Fail(error);
+    int32_t speed = 0;
+    if (!ParseInt32(speedText.c_str(), speed) || !SerialSpeedSupported(speed))
+        return Fail("bad value for --speed: " + speedText);
     if (port.empty())
         return Fail(std::string("no --port DEVICE given; ") + kUsage);
-    std::vector<Capture> captures;
-    if (!ReadCaptures(images, captures, error))
+    std::vector<uint8_t> bytes;
+    if (!BytesOfImages(images, settings, bytes, error))
         return Fail(error);
-    std::vector<uint8_t> bytes = ConvertCaptures(captures, settings);
     int fd = OpenSerial(port, speed, error);
     if (fd < 0) {
         fprintf(stderr, "mirtool send: %s\n", error.c_str());
