@@ -113,15 +113,7 @@ mirvista_ports_sink_start() {
 
 mirvista_ports_prefix() {
     export WINEPREFIX=$WINEPREFIX-ports
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/.mirvista-ready" ]; then
-            rm -rf "$WINEPREFIX"
-            wineboot --init >/dev/null 2>&1
-            wineserver -w >/dev/null 2>&1
-            touch "$WINEPREFIX/.mirvista-ready"
-        fi
-    ) 9>"$WINEPREFIX.lock"
+    make_prefix # from wine-env.sh, which the runner has sourced
 }
 
 mirvista_ports_up() {

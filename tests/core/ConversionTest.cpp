@@ -337,7 +337,7 @@ TEST(HostileSettings, EveryModeStaysDefined) {
     }
 }
 
-// The spec's direct form of the diffusion: each share added to the plane at once.
+// The direct form of the diffusion: each share added to the plane at once.
 void referenceDiffusion(const DitherJob& job, const RECT& e) {
     const RECT& c = job.clip;
     int32_t x0 = std::max<int32_t>(e.left, c.left), x1 = std::min<int32_t>(e.right, c.right);
