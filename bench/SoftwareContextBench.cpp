@@ -20,9 +20,10 @@ namespace {
 constexpr int kW = 1920, kH = 1080, kRounds = 40;
 
 double SecondsFor(const std::function<void()>& work) {
-    work();  // warm caches and pages
+    work(); // warm caches and pages
     auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kRounds; ++i) work();
+    for (int i = 0; i < kRounds; ++i)
+        work();
     std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
     return spent.count() / kRounds;
 }
@@ -31,12 +32,14 @@ void Report(const char* what, double seconds, double baseline) {
     std::printf("%-44s %8.3f ms  %6.2f x baseline\n", what, seconds * 1e3, seconds / baseline);
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     DIBitmap frame;
-    if (frame.CreateWithDepth(kW, kH, 32) != 0) return 1;
-    for (int i = 0; i < frame.GetStride() * kH; ++i) frame.GetPixels()[i] = uint8_t(i * 7);
+    if (frame.CreateWithDepth(kW, kH, 32) != 0)
+        return 1;
+    for (int i = 0; i < frame.GetStride() * kH; ++i)
+        frame.GetPixels()[i] = uint8_t(i * 7);
     DrawingContext* ctx = frame.AcquireContext();
     PixelFormat f32, f16;
     MakeStandardPixelFormat(&f32, 32);
@@ -50,20 +53,16 @@ int main() {
                         size_t(kW) * 4);
     });
     std::printf("baseline memcpy of the frame's rows         %8.3f ms\n", copy * 1e3);
-    Report("ExportPixels 32 -> 32 (row copies)", SecondsFor([&] {
-               ctx->ExportPixels(out.data(), outStride, &f32, 0, 0, kW, kH);
-           }),
-           copy);
+    Report("ExportPixels 32 -> 32 (row copies)",
+           SecondsFor([&] { ctx->ExportPixels(out.data(), outStride, &f32, 0, 0, kW, kH); }), copy);
     Report("per-pixel converter 32 -> 32", SecondsFor([&] {
                for (int y = 0; y < kH; ++y)
                    ConvertRow(frame.GetPixels() + y * frame.GetStride(), 0, f32,
                               &out[size_t(y) * outStride], f32, kW);
            }),
            copy);
-    Report("ExportPixels 32 -> 16 (conversion)", SecondsFor([&] {
-               ctx->ExportPixels(out.data(), kW * 2, &f16, 0, 0, kW, kH);
-           }),
-           copy);
+    Report("ExportPixels 32 -> 16 (conversion)",
+           SecondsFor([&] { ctx->ExportPixels(out.data(), kW * 2, &f16, 0, 0, kW, kH); }), copy);
 
     double fill = SecondsFor([&] {
         for (int y = 0; y < kH; ++y) {
