@@ -71,7 +71,9 @@ int32_t compareCells(const PixelImage& now, const PixelImage& before, int32_t wi
 }
 
 bool captureTooEarly(uint32_t nowMs, uint32_t lastMs) {
-    return nowMs < lastMs + kCaptureSpacingMs;
+    // The elapsed difference stays right across the clock's wrap; comparing against
+    // lastMs + 40 would hold captures back for 49.7 days after a wrap.
+    return nowMs - lastMs < kCaptureSpacingMs;
 }
 
 int32_t reportChanges(bool firstCapture, const PixelImage& now, const PixelImage& before,

@@ -31,8 +31,8 @@ struct PixelImage {
 int32_t compareCells(const PixelImage& now, const PixelImage& before, int32_t width, int32_t height,
                      int32_t phase, comsrc::RectList& out);
 
-// True when a capture at `nowMs` would come less than 40 ms after `lastMs` (unsigned
-// comparison, as the millisecond clock reads).
+// True when a capture at `nowMs` would come less than 40 ms after `lastMs`, measured as the
+// unsigned elapsed difference, so a wrap of the millisecond clock does not matter.
 bool captureTooEarly(uint32_t nowMs, uint32_t lastMs);
 
 // What a screen mediator reports for a new image: the whole area on the first capture,

@@ -142,6 +142,9 @@ TEST(CaptureSpacing, FortyMillisecondsApart) {
     EXPECT_FALSE(captureTooEarly(5000, 1000));
     EXPECT_TRUE(captureTooEarly(0, 0)); // a fresh mediator's first reading at 0
     EXPECT_FALSE(captureTooEarly(40, 0));
+    // Across the clock's wrap: 60 ms after a capture 50 ms before the wrap.
+    EXPECT_FALSE(captureTooEarly(10, 0xFFFFFFCEu));
+    EXPECT_TRUE(captureTooEarly(5, 0xFFFFFFF0u));
 }
 
 // Property: over random changes, each phase reports only cells that changed, and the two
