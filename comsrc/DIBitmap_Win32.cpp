@@ -95,7 +95,8 @@ int32_t DIBitmap_Win32::CheckHeader(const BITMAPINFO* info, int32_t size, int32_
     if (MakePixelFormat(&probe, hd.biBitCount) != 0)
         return -1;
     int64_t row = (int64_t{hd.biBitCount} * hd.biWidth + 31) / 32 * 4;
-    if (row * hd.biHeight > std::numeric_limits<int32_t>::max())
+    // Divided rather than multiplied: a hostile width and height overflow even 64 bits.
+    if (row > std::numeric_limits<int32_t>::max() / hd.biHeight)
         return -1;
     *rowBytes = int32_t(row);
     return 0;

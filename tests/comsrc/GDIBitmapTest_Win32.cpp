@@ -146,6 +146,10 @@ TEST(DIBSectionTest, RefusesWhatItCannotAddress) {
     info.bmiHeader.biCompression = BI_RGB;
     info.bmiHeader.biBitCount = 8;
     EXPECT_EQ(-1, b.CreateFromBitmapInfo(&info, sizeof info));
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biWidth = 0x7FFFFFFF; // rows times height beyond even 64 bits
+    info.bmiHeader.biHeight = 0x7FFFFFFF;
+    EXPECT_EQ(-1, b.CreateFromBitmapInfo(&info, sizeof info));
     EXPECT_EQ(nullptr, b.GetPixels());
 
     ASSERT_EQ(0, b.CreateWithFormat(10, 10, f32));
