@@ -71,6 +71,15 @@ bool LowerDtrRts(int fd, std::string& error) {
     return false;
 }
 
+bool MakeBlocking(int fd, std::string& error) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = std::string("cannot make the line blocking: ") + strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool SerialSpeedSupported(int32_t baud) {
@@ -84,12 +93,14 @@ int OpenSerial(const std::string& device, int32_t speed, std::string& error) {
         error = "speed not supported here: " + std::to_string(speed);
         return -1;
     }
-    int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Opened non-blocking: without CLOCAL set yet, a plain open would wait for a carrier
+    // that the display never raises. Writes block again once the line ignores it.
+    int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = device + ": " + strerror(errno);
         return -1;
     }
-    if (!SetLine(fd, code, error) || !LowerDtrRts(fd, error)) {
+    if (!SetLine(fd, code, error) || !LowerDtrRts(fd, error) || !MakeBlocking(fd, error)) {
         error = device + ": " + error;
         close(fd);
         return -1;
