@@ -73,16 +73,21 @@ int32_t SendQueue::WritePiece(multio::Stream& stream, uint32_t from, uint32_t le
     return static_cast<int32_t>(done);
 }
 
-uint32_t SendQueue::Drain(multio::Stream& stream) {
+uint32_t SendQueue::Drain(multio::Stream& stream, bool* stalled) {
     uint32_t total = 0;
+    if (stalled)
+        *stalled = false;
     for (;;) {
         Snapshot s = Load();
         Pieces runs = QueuedRuns(s.readIndex, s.writeIndex);
         if (runs.first == 0)
             return total;
         int32_t put = WritePiece(stream, s.readIndex, runs.first);
-        if (put <= 0)
-            return total; // failed, or no progress: keep the bytes for the next signal
+        if (put <= 0) {
+            if (stalled)
+                *stalled = true; // failed, or no progress: keep the bytes for the next signal
+            return total;
+        }
         total += static_cast<uint32_t>(put);
         if (static_cast<uint32_t>(put) == runs.first && runs.second > 0) {
             put = WritePiece(stream, 0, runs.second);

@@ -50,8 +50,10 @@ public:
     int32_t Enqueue(const uint8_t* data, uint32_t length);
 
     // Consumer: writes queued bytes to the stream until the queue is empty or a write fails
-    // or makes no progress. Bytes not written stay queued. Returns the bytes written.
-    uint32_t Drain(multio::Stream& stream);
+    // or makes no progress. Bytes not written stay queued. Returns the bytes written;
+    // `stalled`, when given, tells whether it stopped on such a write rather than on an
+    // empty queue.
+    uint32_t Drain(multio::Stream& stream, bool* stalled = nullptr);
 
     // Empties the queue and zero-fills its storage. Only while no other side runs.
     void Reset();

@@ -49,17 +49,19 @@ DWORD SenderLink::Run() {
 // Drains while blocks keep coming, so that a busy producer need not signal each one: after
 // the queue runs dry the thread lingers for a few time slices before it blocks again. The
 // pending flag is cleared only then, and the queue is looked at once more, so a block
-// queued in between is either seen here or signals anew. A drain that wrote nothing (a
-// write error) waits for the next signal instead of spinning.
+// queued in between is either seen here or signals anew. A drain that stalled (a write
+// error) waits for the next signal instead of spinning; one that merely found the queue
+// empty looks again, since a producer that came before the flag was cleared did not signal.
 void SenderLink::DrainUntilIdle() {
     if (!stream)
         return;
     for (;;) {
-        uint32_t written = queue.Drain(*stream);
+        bool stalled = false;
+        uint32_t written = queue.Drain(*stream, &stalled);
         if (written > 0 && LingerForData())
             continue;
         signalPending.exchange(false); // an RMW: it sees the bytes of any producer it follows
-        if (written == 0 || queue.IsEmpty() || stopRequested)
+        if (stalled || queue.IsEmpty() || stopRequested)
             return;
     }
 }

@@ -126,13 +126,20 @@ TEST(SendQueue, ShortWritesAreContinuedAndFailuresKeepTheBytes) {
     ASSERT_EQ(q.Enqueue(block.data(), 100), 0);
     RecordingStream out;
     out.fail = true;
-    EXPECT_EQ(q.Drain(out), 0u);
+    bool stalled = false;
+    EXPECT_EQ(q.Drain(out, &stalled), 0u);
+    EXPECT_TRUE(stalled);
     EXPECT_EQ(q.FreeSpace(), 3995u);
     out.fail = false;
     out.limit = 30;
-    EXPECT_EQ(q.Drain(out), 100u);
+    EXPECT_EQ(q.Drain(out, &stalled), 100u);
+    EXPECT_FALSE(stalled);
     EXPECT_EQ(out.received, block);
     EXPECT_EQ(out.calls.back(), 10);
+    // An empty queue is not a stall: the sender thread must look again rather than wait.
+    stalled = true;
+    EXPECT_EQ(q.Drain(out, &stalled), 0u);
+    EXPECT_FALSE(stalled);
 }
 
 TEST(SendQueue, RandomBlocksArriveInOrderAsAModelQueueSays) {
