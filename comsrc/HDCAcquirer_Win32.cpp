@@ -4,7 +4,7 @@
 #include <cstring>
 
 HDCAcquirer::HDCAcquirer(const char* deviceName)
-    : deviceName_(deviceName ? _strdup(deviceName) : nullptr) {}
+    : deviceName_(deviceName ? _strdup(deviceName) : nullptr), named_(deviceName != nullptr) {}
 
 HDCAcquirer::~HDCAcquirer() {
     if (handle_)
@@ -33,6 +33,8 @@ bool displayDeviceExists(const char* name) {
 
 int HDCAcquirer::Open() {
     Close();
+    if (named_ && !deviceName_)
+        return -1; // the name could not be kept: never fall back to the whole display
     if (!deviceName_ || displayDeviceExists(deviceName_))
         hdc_ = CreateDCA("DISPLAY", deviceName_, nullptr, nullptr);
     handle_ = nullptr;

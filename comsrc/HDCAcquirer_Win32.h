@@ -21,6 +21,7 @@ public:
 
 private:
     char* deviceName_;
+    bool named_; // a device was named, even if keeping the copy failed
     HDC hdc_ = nullptr;
     HANDLE handle_ = nullptr;
     RECT rect_{};
