@@ -6,6 +6,7 @@
 
 #include "app/core/Globals.h"
 #include "app/core/Pacing.h"
+#include "app/resource.h"
 #include "app/window/MainWindow_Win32.h"
 #include "comsrc/RectList.h"
 
@@ -14,9 +15,6 @@ HINSTANCE g_instance = nullptr;
 namespace {
 
 constexpr int kTitleLength = 100;
-constexpr UINT kTitleString = 103;
-constexpr UINT kClassString = 109;
-constexpr WORD kAcceleratorResource = 109;
 
 char s_title[kTitleLength];
 char s_className[kTitleLength];
@@ -91,8 +89,8 @@ void paceFrame(uint32_t now, uint32_t& lastFrameTick) {
 
 void startUp(HINSTANCE instance) {
     initTickDivisor();
-    LoadStringA(instance, kTitleString, s_title, kTitleLength);
-    LoadStringA(instance, kClassString, s_className, kTitleLength);
+    LoadStringA(instance, IDS_APP_TITLE, s_title, kTitleLength);
+    LoadStringA(instance, IDC_MIRPANEL, s_className, kTitleLength);
     registerMainWindowClass(instance, s_className);
     resetGlobalState();
     loadOrSaveSettings(1);
@@ -110,7 +108,7 @@ HWND createMainWindow(int showCommand) {
         return nullptr;
     ShowWindow(window, showCommand);
     UpdateWindow(window);
-    s_accelerators = LoadAcceleratorsA(g_instance, MAKEINTRESOURCEA(kAcceleratorResource));
+    s_accelerators = LoadAcceleratorsA(g_instance, MAKEINTRESOURCEA(IDC_MIRPANEL));
     timeBeginPeriod(1);
     return window;
 }

@@ -1,10 +1,6 @@
 #include "app/window/MainWindow_Win32.h"
 
-namespace {
-constexpr WORD kLargeIcon = 107;
-constexpr WORD kSmallIcon = 108;
-constexpr WORD kMenu = 109;
-} // namespace
+#include "app/resource.h"
 
 void registerMainWindowClass(HINSTANCE instance, const char* className) {
     WNDCLASSEXA windowClass{};
@@ -12,11 +8,11 @@ void registerMainWindowClass(HINSTANCE instance, const char* className) {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kLargeIcon));
-    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(kSmallIcon));
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MIRPANEL));
+    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszMenuName = MAKEINTRESOURCEA(kMenu);
+    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDC_MIRPANEL);
     windowClass.lpszClassName = className;
     RegisterClassExA(&windowClass); // a failure shows up as the window not being created
 }
