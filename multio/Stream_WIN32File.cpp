@@ -8,9 +8,12 @@ int32_t Stream_WIN32File::Open(const char*, uint32_t) {
     return kStreamUnsupported; // the opener opens files
 }
 
+// The field is cleared, so a second Close cannot close a handle that reused the value.
 int32_t Stream_WIN32File::Close() {
     if (fileHandle != nullptr) {
         CloseHandle(fileHandle);
+        fileHandle = nullptr;
+        atEnd = false;
     }
     return 0;
 }

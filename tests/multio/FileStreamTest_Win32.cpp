@@ -205,3 +205,21 @@ TEST(FileText, LinesThroughARealFile) {
     EXPECT_EQ(reader.ReadLine(-1), "last");
     EXPECT_TRUE(reader.IsEof());
 }
+
+TEST(FileStream, ClosingTwiceLeavesAReusedHandleAlone) {
+    TempFolder folder("filestream");
+    ASSERT_TRUE(writeWholeFile(folder / "d.txt", "xy"));
+    auto open = [&] {
+        return CreateFileA((folder / "d.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    Stream_WIN32File stream(open());
+    EXPECT_EQ(stream.Close(), 0);
+    HANDLE other = open(); // may well get the value just freed
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(stream.Close(), 0);
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(other, &flags));
+    EXPECT_TRUE(stream.IsEof());
+    CloseHandle(other);
+}
