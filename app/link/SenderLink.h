@@ -61,7 +61,7 @@ public:
 private:
     static DWORD WINAPI ThreadMain(LPVOID self);
     DWORD Run();
-    void DrainUntilIdle();
+    bool DrainUntilIdle(); // true when it stopped on a stalled write
     bool LingerForData();
     void StartThread();
 

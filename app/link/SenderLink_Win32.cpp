@@ -4,7 +4,10 @@
 
 namespace {
 constexpr DWORD kIdleWaitMs = 100000; // the thread also looks at the queue this often
-constexpr DWORD kStopGraceMs = 1000;  // a thread blocked in a write longer is terminated
+// After a stalled write (an error that is not a lost device, or no progress during a CTS
+// pause): a full queue refuses blocks, and a refused block never signals.
+constexpr DWORD kStallRetryMs = 100;
+constexpr DWORD kStopGraceMs = 1000; // a thread blocked in a write longer is terminated
 constexpr int kRoomChecks = 2000;
 constexpr int kLingerYields = 64; // time slices the thread waits for more before blocking
 } // namespace
@@ -35,12 +38,13 @@ DWORD WINAPI SenderLink::ThreadMain(LPVOID self) {
 
 DWORD SenderLink::Run() {
     threadRunning = true;
+    bool stalled = false;
     while (!stopRequested) {
         if (dataSignal)
-            WaitForSingleObject(dataSignal, kIdleWaitMs);
+            WaitForSingleObject(dataSignal, stalled ? kStallRetryMs : kIdleWaitMs);
         else
             Sleep(10); // without an event, poll the queue
-        DrainUntilIdle();
+        stalled = DrainUntilIdle();
     }
     threadRunning = false;
     return 0;
@@ -50,19 +54,22 @@ DWORD SenderLink::Run() {
 // the queue runs dry the thread lingers for a few time slices before it blocks again. The
 // pending flag is cleared only then, and the queue is looked at once more, so a block
 // queued in between is either seen here or signals anew. A drain that stalled (a write
-// error) waits for the next signal instead of spinning; one that merely found the queue
-// empty looks again, since a producer that came before the flag was cleared did not signal.
-void SenderLink::DrainUntilIdle() {
+// error) returns true instead of spinning, and the thread tries again after a short wait;
+// one that merely found the queue empty looks again, since a producer that came before the
+// flag was cleared did not signal.
+bool SenderLink::DrainUntilIdle() {
     if (!stream)
-        return;
+        return false;
     for (;;) {
         bool stalled = false;
         uint32_t written = queue.Drain(*stream, &stalled);
         if (written > 0 && LingerForData())
             continue;
         signalPending.exchange(false); // an RMW: it sees the bytes of any producer it follows
-        if (stalled || queue.IsEmpty() || stopRequested)
-            return;
+        if (stalled)
+            return true;
+        if (queue.IsEmpty() || stopRequested)
+            return false;
     }
 }
 

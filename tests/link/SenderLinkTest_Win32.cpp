@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "tests/link/PortTestSupport.h"
@@ -35,7 +36,8 @@ struct WriteLog {
         }
         return false;
     }
-    bool block = false; // hold every write until `release` is set
+    bool block = false;               // hold every write until `release` is set
+    std::atomic<int32_t> failWith{1}; // each write returns this while it is 0 or less
     HANDLE writing, release, lock;
     std::vector<uint8_t> received;
     std::vector<int32_t> lengths;
@@ -49,6 +51,8 @@ public:
         SetEvent(log.writing);
         if (log.block)
             WaitForSingleObject(log.release, INFINITE);
+        if (log.failWith <= 0)
+            return log.failWith;
         const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
         WaitForSingleObject(log.lock, INFINITE);
         log.received.insert(log.received.end(), bytes, bytes + length);
@@ -114,6 +118,25 @@ TEST(SenderLink, StopEndsALinkBlockedInsideWrite) {
     link.Stop(); // gives the thread one second, then terminates it
     EXPECT_TRUE(link.WasTerminated());
     EXPECT_EQ(link.Stream(), nullptr); // released only after the thread is gone
+}
+
+TEST(SenderLink, AfterAStalledWriteTheQueuedBytesFollowSoonAfterRecovery) {
+    for (int32_t failure : {0, int32_t(multio::kStreamFailed)}) {
+        WriteLog log;
+        log.failWith = failure;
+        SenderLink link(Double(log));
+        std::vector<uint8_t> block = porttest::Pattern(4095, 6);
+        ASSERT_EQ(link.Enqueue(block.data(), 4095), 0); // fills the queue
+        ASSERT_EQ(WaitForSingleObject(log.writing, porttest::kPatienceMs), WAIT_OBJECT_0);
+        EXPECT_LT(link.Enqueue(block.data(), 1), 0); // refused: no signal
+        Sleep(150);
+        log.failWith = 1;
+        const DWORD recovered = GetTickCount();
+        while (log.ReceivedSize() < 4095 && GetTickCount() - recovered < 2000)
+            Sleep(5);
+        EXPECT_EQ(log.ReceivedSize(), 4095u) << failure;
+        EXPECT_LE(GetTickCount() - recovered, 300u) << failure;
+    }
 }
 
 TEST(SenderLink, FullQueueRefusesTheWholeBlock) {
