@@ -32,7 +32,8 @@ void stopAllLinks() {
     for (SenderLink* link : g_links) {
         if (link) {
             link->Stop();
-            delete link;
+            if (!link->WasAbandoned())
+                delete link; // else its thread may still use it
         }
     }
     g_links.clear();

@@ -45,13 +45,25 @@ public:
     uint32_t FreeSpace() { return queue.FreeSpace(); }
 
     // Ends the thread (terminating it when it does not end within a second) and releases
-    // the stream, the event and the thread. Safe to call more than once.
+    // the stream, the event and the thread. A thread still there a second after that keeps
+    // its handle, the event and the stream to the end of the process. Safe to call more
+    // than once.
     void Stop();
 
+    // Also true when the thread could not be created: such a link would never send.
     bool IsStreamFailed() { return !stream || stream->IsFailed(); }
     multio::Stream* Stream() { return stream.get(); }
     // Whether Stop had to terminate the thread.
     bool WasTerminated() const { return terminated; }
+    // Whether Stop left a thread that would not end; the link itself must then be kept.
+    bool WasAbandoned() const { return abandoned; }
+
+    // The thread calls, which a test replaces to make creating or ending the thread fail.
+    struct ThreadCalls {
+        decltype(&CreateThread) create;
+        decltype(&TerminateThread) terminate;
+    };
+    static ThreadCalls threadCalls;
 
     // Packing parameters, set by link start and the main window.
     RECT window{0, 0, 128, 64};
@@ -75,6 +87,7 @@ private:
     HANDLE thread = nullptr;
     DWORD threadId = 0;
     bool terminated = false;
+    bool abandoned = false;
 };
 
 // Hands one packed frame block to a link: waits briefly for room, then queues it whole or

@@ -12,6 +12,8 @@ constexpr int kRoomChecks = 2000;
 constexpr int kLingerYields = 64; // time slices the thread waits for more before blocking
 } // namespace
 
+SenderLink::ThreadCalls SenderLink::threadCalls = {&CreateThread, &TerminateThread};
+
 SenderLink::SenderLink(const char* portPath, int32_t baudRate, bool ctsFlow)
     : SenderLink(std::unique_ptr<multio::Stream>(new SioIF(portPath, baudRate, ctsFlow))) {}
 
@@ -27,7 +29,7 @@ SenderLink::~SenderLink() {
 }
 
 void SenderLink::StartThread() {
-    thread = CreateThread(nullptr, 0, &SenderLink::ThreadMain, this, 0, &threadId);
+    thread = threadCalls.create(nullptr, 0, &SenderLink::ThreadMain, this, 0, &threadId);
     if (thread)
         SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
 }
@@ -111,11 +113,20 @@ void SenderLink::Stop() {
     if (thread) {
         if (WaitForSingleObject(thread, kStopGraceMs) != WAIT_OBJECT_0) {
             // Blocked in a write that cannot complete (CTS never asserted, say).
-            terminated = TerminateThread(thread, 0) != 0;
-            WaitForSingleObject(thread, INFINITE);
+            terminated = threadCalls.terminate(thread, 0) != 0;
+            if (WaitForSingleObject(thread, kStopGraceMs) != WAIT_OBJECT_0) {
+                // Not ended, or its write not cancelled: the GUI thread must not hang on
+                // it, and what it may still touch stays until the process ends.
+                abandoned = true;
+                thread = nullptr;
+                dataSignal = nullptr;
+                stream.release();
+            }
         }
-        CloseHandle(thread);
-        thread = nullptr;
+        if (thread) {
+            CloseHandle(thread);
+            thread = nullptr;
+        }
     }
     if (dataSignal) {
         CloseHandle(dataSignal);

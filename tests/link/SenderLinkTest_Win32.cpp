@@ -38,6 +38,7 @@ struct WriteLog {
     }
     bool block = false;               // hold every write until `release` is set
     std::atomic<int32_t> failWith{1}; // each write returns this while it is 0 or less
+    std::atomic<bool> destroyed{false};
     HANDLE writing, release, lock;
     std::vector<uint8_t> received;
     std::vector<int32_t> lengths;
@@ -47,6 +48,7 @@ struct WriteLog {
 class StreamDouble : public multio::Stream {
 public:
     explicit StreamDouble(WriteLog& log) : log(log) {}
+    ~StreamDouble() override { log.destroyed = true; }
     int32_t Write(const void* buffer, int32_t length, uint32_t) override {
         SetEvent(log.writing);
         if (log.block)
@@ -137,6 +139,34 @@ TEST(SenderLink, AfterAStalledWriteTheQueuedBytesFollowSoonAfterRecovery) {
         EXPECT_EQ(log.ReceivedSize(), 4095u) << failure;
         EXPECT_LE(GetTickCount() - recovered, 300u) << failure;
     }
+}
+
+BOOL WINAPI CannotTerminate(HANDLE, DWORD) {
+    return FALSE;
+}
+
+TEST(SenderLink, StopGivesUpOnAThreadThatOutlivesTermination) {
+    const SenderLink::ThreadCalls saved = SenderLink::threadCalls;
+    SenderLink::threadCalls.terminate = &CannotTerminate;
+    WriteLog log;
+    log.block = true;
+    SenderLink link(Double(log));
+    uint8_t bytes[10] = {};
+    ASSERT_EQ(link.Enqueue(bytes, sizeof bytes), 0);
+    ASSERT_EQ(WaitForSingleObject(log.writing, porttest::kPatienceMs), WAIT_OBJECT_0);
+    std::thread releaser([&] {
+        Sleep(5000); // lets the write end at last, so the old code is not stuck for good
+        SetEvent(log.release);
+    });
+    const DWORD start = GetTickCount();
+    link.Stop();
+    const DWORD took = GetTickCount() - start;
+    SenderLink::threadCalls = saved;
+    EXPECT_LT(took, 3000u);
+    EXPECT_FALSE(log.destroyed) << "the stream was freed under a thread that may still use it";
+    EXPECT_TRUE(link.WasAbandoned());
+    releaser.join();
+    Sleep(200); // the released thread sees the stop and ends while the link still exists
 }
 
 TEST(SenderLink, FullQueueRefusesTheWholeBlock) {
