@@ -51,7 +51,9 @@ public:
     void Stop();
 
     // Also true when the thread could not be created: such a link would never send.
-    bool IsStreamFailed() { return !stream || stream->IsFailed(); }
+    // Also true when the thread could not be created: such a link would never send, and
+    // the frame loop's failure poll restarts the links.
+    bool IsStreamFailed() { return !thread || !stream || stream->IsFailed(); }
     multio::Stream* Stream() { return stream.get(); }
     // Whether Stop had to terminate the thread.
     bool WasTerminated() const { return terminated; }

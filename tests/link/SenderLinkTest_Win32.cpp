@@ -141,8 +141,24 @@ TEST(SenderLink, AfterAStalledWriteTheQueuedBytesFollowSoonAfterRecovery) {
     }
 }
 
+HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                       LPDWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 BOOL WINAPI CannotTerminate(HANDLE, DWORD) {
     return FALSE;
+}
+
+TEST(SenderLink, ThreadThatCouldNotBeCreatedReadsAsFailed) {
+    const SenderLink::ThreadCalls saved = SenderLink::threadCalls;
+    SenderLink::threadCalls.create = &NoThread;
+    WriteLog log;
+    SenderLink link(Double(log));
+    SenderLink::threadCalls = saved;
+    EXPECT_TRUE(link.IsStreamFailed());
+    link.Stop();
 }
 
 TEST(SenderLink, StopGivesUpOnAThreadThatOutlivesTermination) {
