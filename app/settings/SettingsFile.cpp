@@ -122,9 +122,21 @@ void readSettingsLines(KeyTable& table, multio::Stream& stream) {
     // A lookahead of -1 refills one byte at a time: the reader never holds bytes past the
     // line it returns.
     multio::TextReader_Stream reader(&stream);
+    auto more = [&reader] { return !reader.IsEof() && reader.RefillStatus() == 0; };
     do {
-        handleSettingsLine(table, reader.ReadLineTrimmed(-1));
-    } while (!reader.IsEof() && reader.RefillStatus() == 0);
+        std::string line = reader.ReadLine(-1);
+        bool ended = !line.empty() && line.back() == '\n';
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+            line.pop_back();
+        }
+        handleSettingsLine(table, line);
+        // A line longer than the reader's buffer comes in pieces: drop the rest, or a key
+        // at the end of a long comment would take effect.
+        while (!ended && more()) {
+            const std::string piece = reader.ReadLine(-1);
+            ended = !piece.empty() && piece.back() == '\n';
+        }
+    } while (more());
 }
 
 int32_t writeSettingsLines(const KeyTable& table, multio::Stream& stream) {

@@ -146,6 +146,15 @@ TEST(SettingsFile, OverLongLinesKeepTheir1023FirstCharacters) {
     EXPECT_EQ(s.records[0].port, 5);
 }
 
+TEST(SettingsFile, TheRestOfALineBeyondTheReadBufferIsDropped) {
+    for (size_t pad : {4093u, 8189u}) { // the key starts a new 4096-byte piece
+        Settings s;
+        s.load("# " + std::string(pad, 'c') + " MO.0.PORT=9 #\nMO.0.CTS=1\n");
+        EXPECT_EQ(s.records[0].port, 0) << pad; // commented out, however far along
+        EXPECT_EQ(s.records[0].cts, 1) << pad;
+    }
+}
+
 TEST(SettingsFile, NulByteEndsTheLine) {
     Settings s;
     s.load(std::string("MO.0.PORT=6\0MO.0.SPEED=1\nMO.0.CTS=1\n", 35));

@@ -22,6 +22,7 @@ def example():
 SEEDS = {
     "example": example(),
     "over_long_line": b"LONG=" + b"x" * 5000 + b"\nMO.0.PORT=3\n",
+    "over_long_comment": b"# " + b"c" * 4093 + b" MO.0.PORT=9 #\nMO.0.CTS=1\n",
     "over_long_no_newline": b"MO.1.PORT=" + b"7" * 9000,
     "line_of_1023": b"K=" + b"v" * 1021 + b"\nK2=" + b"w" * 1022 + b"\n",
     "nul_byte": b"MO.0.PORT=6\x00MO.0.SPEED=1\nMO.0.CTS=1\n",
