@@ -165,9 +165,11 @@ int32_t RectList::MergeOnce() {
     if (appendCount_ != 0)
         return -1; // rectangles from outside may overlap; merging would double-count them
     for (uint32_t i = 0; i < count_; ++i) {
+        if (isEmptyRect(*GetAt(i)))
+            continue; // cleared: two of them would merge into a cell that never changed
         for (uint32_t j = i + 1; j < count_; ++j) {
             RECT merged;
-            if (!mergeNeighbours(*GetAt(i), *GetAt(j), merged))
+            if (isEmptyRect(*GetAt(j)) || !mergeNeighbours(*GetAt(i), *GetAt(j), merged))
                 continue;
             ClearAt(i);
             ClearAt(j);

@@ -262,3 +262,14 @@ TEST(RectListQueries, SharesBandAndClippedOffset) {
     list.AddClippedOffset(RECT{0, 0, 100, 100}, INT32_MAX, 0); // saturates, no overflow
     EXPECT_GE(list.GetCount(), 2u);
 }
+
+TEST(RectListMerge, SwallowedEntriesAreNotMergedIntoACell) {
+    RectList list(256, 16);
+    PixelSet model;
+    for (RECT r : {RECT{32, 32, 48, 48}, RECT{48, 32, 64, 48}, RECT{32, 32, 64, 48}}) {
+        list.Add(r); // the third swallows the first two, leaving two cleared entries
+        paint(model, r);
+    }
+    EXPECT_EQ(0, list.Merge(UINT32_MAX));
+    expectExactCover(list, model);
+}
