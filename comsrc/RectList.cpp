@@ -86,13 +86,17 @@ int32_t RectList::Append(const RECT& rect) {
 }
 
 int32_t RectList::appendInternal(const RECT& rect) {
-    if (EnsureCapacity() != 0)
-        return -1;
     RECT snapped = rect;
     SnapToGrid(snapped);
-    lastChunk_->entries[lastChunk_->used++] = snapped;
+    return appendAsIs(snapped);
+}
+
+int32_t RectList::appendAsIs(const RECT& rect) {
+    if (EnsureCapacity() != 0)
+        return -1;
+    lastChunk_->entries[lastChunk_->used++] = rect;
     ++count_;
-    bounds_ = count_ == 1 ? snapped : boundsUnion(bounds_, snapped);
+    bounds_ = count_ == 1 ? rect : boundsUnion(bounds_, rect);
     return 0;
 }
 
@@ -198,8 +202,10 @@ int32_t RectList::SplitIntoTiles(uint32_t tileSize) {
                 const int64_t top = e.top + static_cast<int64_t>(y);
                 const int64_t right = e.left + static_cast<int64_t>(std::min(x + tileSize, w));
                 const int64_t bottom = e.top + static_cast<int64_t>(std::min(y + tileSize, h));
-                appendInternal(RECT{clampToLong(left), clampToLong(top), clampToLong(right),
-                                    clampToLong(bottom)});
+                // Not snapped again: a tile size off the grid would grow the tile back
+                // and split it forever.
+                appendAsIs(RECT{clampToLong(left), clampToLong(top), clampToLong(right),
+                                clampToLong(bottom)});
             }
         }
     }

@@ -49,6 +49,8 @@ public:
 private:
     // Appends without counting the rectangle as one given from outside.
     int32_t appendInternal(const RECT& rect);
+    // The same without snapping to the grid.
+    int32_t appendAsIs(const RECT& rect);
 
     Chunk* firstChunk_ = nullptr;
     Chunk* lastChunk_ = nullptr;

@@ -273,3 +273,20 @@ TEST(RectListMerge, SwallowedEntriesAreNotMergedIntoACell) {
     EXPECT_EQ(0, list.Merge(UINT32_MAX));
     expectExactCover(list, model);
 }
+
+TEST(RectListMerge, TilesOffTheGridStillSplitOnce) {
+    for (uint32_t tile : {24u, 20u, 7u}) {
+        RectList list(256, 16);
+        PixelSet model;
+        list.Add(RECT{0, 0, 64, 32});
+        paint(model, RECT{0, 0, 64, 32});
+        ASSERT_EQ(0, list.SplitIntoTiles(tile));
+        PixelSet covered;
+        for (const RECT& e : entries(list)) {
+            EXPECT_LE(uint32_t(e.right - e.left), tile);
+            EXPECT_LE(uint32_t(e.bottom - e.top), tile);
+            paint(covered, e);
+        }
+        EXPECT_EQ(covered, model);
+    }
+}
