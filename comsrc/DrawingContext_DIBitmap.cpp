@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "DIBitmap.h"
 #include "PixelRows.h"
@@ -103,10 +104,30 @@ int32_t DrawingContext_DIBitmap::ExportPixels(uint8_t* destination, int32_t dStr
     }
     if (s.colorModel != d.colorModel)
         return 0;
-    for (int32_t i = 0; i < h; ++i)
-        ConvertRow(PixelAddress(base, 0, sy + i), sx, s, destination + std::ptrdiff_t(i) * dStride,
-                   d, w);
+    ConvertRows(destination, dStride, d, PixelAddress(base, 0, sy), sx, w, h);
     return 0;
+}
+
+// Each row goes through a buffer, so a copy within one row never reads pixels it has
+// already written (sub-byte pixels are not whole bytes, so memmove cannot do it); rows are
+// walked from the last one when the destination lies further along, as in CopyRows.
+void DrawingContext_DIBitmap::ConvertRows(uint8_t* destination, int32_t dStride,
+                                          const PixelFormat& d, const uint8_t* source, int32_t sx,
+                                          int32_t w, int32_t h) const {
+    const PixelFormat& s = *bitmap->GetPixelFormat();
+    const int32_t sStride = bitmap->GetStride();
+    const size_t rowBytes = size_t((int64_t{d.bitsPerPixel} * w + 7) / 8);
+    std::vector<uint8_t> row(rowBytes);
+    intptr_t ahead =
+        intptr_t(reinterpret_cast<uintptr_t>(destination) - reinterpret_cast<uintptr_t>(source));
+    bool backwards = dStride == sStride && (sStride > 0 ? ahead > 0 : ahead < 0);
+    for (int32_t k = 0; k < h; ++k) {
+        int32_t i = backwards ? h - 1 - k : k;
+        uint8_t* out = destination + std::ptrdiff_t(i) * dStride;
+        std::memcpy(row.data(), out, rowBytes); // keeps the pixels that share the last byte
+        ConvertRow(source + std::ptrdiff_t(i) * sStride, sx, s, row.data(), d, w);
+        std::memcpy(out, row.data(), rowBytes);
+    }
 }
 
 } // namespace comsrc

@@ -37,6 +37,9 @@ private:
     // Copies h rows of w pixels in this bitmap's format, starting at source.
     void CopyRows(uint8_t* destination, int32_t dStride, const uint8_t* source, int32_t w,
                   int32_t h) const;
+    // Converts h rows of w pixels from column sx of the rows at source into format d.
+    void ConvertRows(uint8_t* destination, int32_t dStride, const PixelFormat& d,
+                     const uint8_t* source, int32_t sx, int32_t w, int32_t h) const;
     // Address of byte (x * bpp / 8) of row y of the bitmap.
     uint8_t* PixelAddress(uint8_t* base, int32_t x, int32_t y) const;
 

@@ -137,6 +137,33 @@ TEST(SoftwareBltTest, CopiesWithinOneBitmapInEitherDirection) {
     }
 }
 
+TEST(SoftwareBltTest, SubByteCopiesWithinOneBitmapMatchACopyTakenFirst) {
+    std::mt19937 rng(13);
+    for (int bits : {1, 2, 4}) {
+        const int per = 8 / bits; // pixels in one byte: the alignment of the target
+        const int shifts[][2] = {{per, 0}, {2 * per, 1}, {0, 1}, {-per, 0}, {per, -2}};
+        for (const auto& shift : shifts) {
+            auto b = Made(40, 6, bits);
+            for (int i = 0; i < 6 * b->GetStride(); ++i)
+                b->GetPixels()[i] = uint8_t(rng());
+            std::vector<uint8_t> before(b->GetPixels(), b->GetPixels() + 6 * b->GetStride());
+            const int dx = 2 * per + shift[0], dy = 2 + shift[1], sx = 2 * per + 1, sy = 2;
+            DrawingContext* ctx = b->AcquireContext();
+            ASSERT_EQ(0, ctx->Blt(dx, dy, 19, 3, ctx, sx, sy));
+            for (int y = 0; y < 6; ++y) {
+                for (int x = 0; x < 40; ++x) {
+                    bool inside = x >= dx && x < dx + 19 && y >= dy && y < dy + 3;
+                    int fx = inside ? x - dx + sx : x, fy = inside ? y - dy + sy : y;
+                    ASSERT_EQ(SubPixel(before.data() + fy * b->GetStride(), fx, bits),
+                              SubPixel(b->GetPixels() + y * b->GetStride(), x, bits))
+                        << bits << " bits, shift " << shift[0] << "," << shift[1] << " at " << x
+                        << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(SoftwareBltTest, ClippedAwayCopiesReturnZero) {
     auto src = Numbered(4, 4);
     auto dst = Made(4, 4, 32);
