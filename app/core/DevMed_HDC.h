@@ -24,8 +24,9 @@ public:
     ~DevMed_HDC() override;
 
     int32_t start() override { return 0; }
-    // At most one screen copy every 40 ms; -2 without a device context, -1 when the
-    // bitmaps cannot be made.
+    // At most one screen copy every 40 ms; -2 without a device context or when the first
+    // copy fails, -1 when the bitmaps cannot be made. A later copy that fails reports no
+    // change and keeps the last good frame.
     int32_t capture() override;
     comsrc::DIBitmap_Win32* frameBitmap() override;
     virtual RECT* captureRect();

@@ -115,8 +115,11 @@ int32_t DevMed_HDC::capture() {
     if (copyScreen(source) != 0) {
         if (firstCapture) {
             deleteBitmaps(); // no previous image yet: start again next time
+            return -2;
         }
-        return -2;
+        // Locked workstation, secure desktop, mode change: a frame with no news. The front
+        // bitmap keeps the last good frame, which the next copy is compared with.
+        return 0;
     }
     int32_t count = compareWithPrevious(firstCapture);
     comsrc::DIBitmap_Win32* swap = backBitmap;

@@ -312,4 +312,75 @@ TEST_F(Discovery, ConvertFrameSendsTheScreenToTheLink) {
     g_linksUp = 0;
 }
 
+// The whole screen, whose device context can be made to refuse copies (a locked workstation,
+// the secure desktop, a mode change).
+class FlakyScreen : public HDCAcquirer {
+public:
+    FlakyScreen() : HDCAcquirer(nullptr) {}
+    HDC GetHDC() override { return failing ? staleDC : HDCAcquirer::GetHDC(); }
+    bool failing = false;
+    HDC staleDC = [] {
+        HDC dc = CreateCompatibleDC(nullptr);
+        DeleteDC(dc); // every copy from it fails
+        return dc;
+    }();
+};
+
+TEST_F(Discovery, FailedCopiesAreFramesWithNoNewsAndLeaveTheLinksAlone) {
+    TestWindow scene(320, 240);
+    g_runMode = 0;
+    ASSERT_EQ(discoverDisplays(), 0);
+    FlakyScreen* screen = new FlakyScreen;
+    ASSERT_EQ(screen->Open(), 0);
+    *screen->GetRect() = *g_screenAcquirer->GetRect();
+    delete g_screenMediator;
+    delete g_screenAcquirer;
+    g_screenAcquirer = screen;
+    g_screenMediator = new DevMed_HDC(RECT{0, 0, 640, 480}, screen, g_dirtyRects);
+    Recorder* recorder = new Recorder;
+    SenderLink* link = new SenderLink(std::unique_ptr<multio::Stream>(recorder));
+    g_links.assign(4, nullptr);
+    g_links[0] = link;
+    g_monitors[0].active = 1;
+    g_monitors[0].linkUp = 1;
+    g_monitors[0].dither = 0;
+    g_linksUp = 1;
+    convertFrame();
+    for (int i = 0; i < 500 && recorder->Size() < 1088; ++i)
+        Sleep(10);
+    ASSERT_EQ(recorder->Size(), 1088u);
+    const uint32_t frames = g_frameCounter;
+
+    screen->failing = true;
+    scene.Fill(RECT{16, 0, 32, 8}, RGB(0, 0, 0)); // the second tile of the top row
+    for (int i = 0; i < 5; ++i) {
+        convertFrame();
+        EXPECT_EQ(g_captureReady, 1);
+        TestWindow::Settle();
+    }
+    EXPECT_EQ(g_frameCounter, frames);
+    EXPECT_EQ(recorder->Size(), 1088u);
+
+    screen->failing = false;
+    convertFrame(); // compared with the last good frame: the dark tile is news
+    EXPECT_EQ(g_frameCounter, frames + 1);
+    for (int i = 0; i < 100 && recorder->Size() == 1088; ++i)
+        Sleep(10);
+    Sleep(100);
+    const std::string sent = recorder->Bytes().substr(1088);
+    ASSERT_EQ(sent.size() % 17, 0u);
+    ASSERT_LT(sent.size(), 1088u) << "only the tiles of the changed cell";
+    int dark = 0;
+    for (size_t at = 0; at < sent.size(); at += 17) {
+        const bool second = sent[at] == 1;
+        dark += second;
+        EXPECT_EQ(sent.substr(at + 1, 16), std::string(16, char(second ? 0xFF : 0))) << at;
+    }
+    EXPECT_EQ(dark, 1);
+    link->Stop();
+    delete link;
+    g_links.clear();
+    g_linksUp = 0;
+}
+
 } // namespace
