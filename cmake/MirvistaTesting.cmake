@@ -64,3 +64,35 @@ function(mirvista_bench name)
         target_link_libraries(bench_${name} PRIVATE ${B_LIBS})
     endif()
 endfunction()
+
+# mirvista_fuzz_target(<name> <folder> <seconds> [ARGS ...])
+# A libFuzzer target <name> built with clang under ASan and UBSan by the CMake project in
+# <folder> (a project of its own, since it needs clang), with two host tests: host.<name>_corpus
+# replays <folder>/corpus, and host.<name> fuzzes for <seconds>, writing new inputs to a work
+# folder in the build tree so the committed seeds stay as they are. ARGS go to the fuzzer.
+function(mirvista_fuzz_target name folder seconds)
+    cmake_parse_arguments(F "" "" "ARGS" ${ARGN})
+    if(NOT MIRVISTA_HOST)
+        return()
+    endif()
+    find_program(MIRVISTA_CLANGXX NAMES clang++ clang++-14)
+    if(NOT MIRVISTA_CLANGXX)
+        return()
+    endif()
+    include(ExternalProject)
+    set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    set(corpus ${folder}/corpus)
+    ExternalProject_Add(${name}_build
+        SOURCE_DIR ${folder}
+        BINARY_DIR ${dir}
+        CMAKE_ARGS -DCMAKE_CXX_COMPILER=${MIRVISTA_CLANGXX} -DMIRVISTA_ROOT=${PROJECT_SOURCE_DIR}
+        BUILD_ALWAYS ON
+        INSTALL_COMMAND "")
+    add_test(NAME host.${name}_corpus COMMAND ${dir}/${name} -runs=0 ${corpus})
+    list(JOIN F_ARGS " " args)
+    add_test(NAME host.${name}
+             COMMAND sh -c "mkdir -p work && exec ./${name} -max_total_time=${seconds} ${args} work \"$0\""
+                     ${corpus}
+             WORKING_DIRECTORY ${dir})
+    set_tests_properties(host.${name}_corpus host.${name} PROPERTIES TIMEOUT 300)
+endfunction()
