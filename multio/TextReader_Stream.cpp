@@ -170,7 +170,9 @@ std::string TextReader_Stream::ReadLine(int32_t lookahead) {
         if (FreeRoom() == 0 || sourceStream->IsEof()) {
             return TakeString(buffered);
         }
-        const int32_t result = Refill(buffered, lookahead);
+        // A line longer than the room left would make a long lookahead fail the refill:
+        // read ahead only as far as fits (FreeRoom() is at least 1 here).
+        const int32_t result = Refill(buffered, std::min(lookahead, FreeRoom() - 1));
         if (result == 0) {
             return TakeString(Buffered());
         }

@@ -39,12 +39,16 @@ int32_t KeyTable::Put(const char* line) {
     key[std::strcspn(key, kBlanks)] = '\0'; // at the former "=" at the latest
     upperCaseAscii(key);
 
-    int32_t index = IndexOf(key);
+    const uint32_t hash = Hash(key);
+    const uint32_t slot = SlotOf(key, hash);
+    int32_t index = slots[slot] - 1;
     if (index < 0) {
         if (count >= kMaxEntries) {
             return 0;
         }
         index = count++;
+        hashes[index] = hash;
+        slots[slot] = static_cast<uint16_t>(index + 1);
     }
     Entry& entry = entries[index];
     entry.key = key;
@@ -53,13 +57,29 @@ int32_t KeyTable::Put(const char* line) {
     return 0;
 }
 
-int32_t KeyTable::IndexOf(const char* key) const {
-    for (int32_t i = 0; i < count; ++i) {
-        if (std::strcmp(entries[i].key, key) == 0) {
-            return i;
+// FNV-1a.
+uint32_t KeyTable::Hash(const char* key) {
+    uint32_t hash = 2166136261u;
+    for (; *key != '\0'; ++key) {
+        hash = (hash ^ static_cast<uint8_t>(*key)) * 16777619u;
+    }
+    return hash;
+}
+
+// Half the slots at most are used, so the probe always ends at a free slot.
+uint32_t KeyTable::SlotOf(const char* key, uint32_t hash) const {
+    uint32_t slot = hash % kSlots;
+    for (; slots[slot] != 0; slot = (slot + 1) % kSlots) {
+        const int32_t i = slots[slot] - 1;
+        if (hashes[i] == hash && std::strcmp(entries[i].key, key) == 0) {
+            break;
         }
     }
-    return -1;
+    return slot;
+}
+
+int32_t KeyTable::IndexOf(const char* key) const {
+    return slots[SlotOf(key, Hash(key))] - 1;
 }
 
 const char* KeyTable::Find(const char* key) const {

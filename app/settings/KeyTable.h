@@ -43,8 +43,17 @@ private:
         const char* value = nullptr;
     };
 
+    // An open-addressing index over the entries (entry number + 1, 0 for a free slot), so a
+    // lookup compares about one key instead of every key before it: loading puts and takes
+    // each program key, which made the linear search quadratic.
+    static constexpr uint32_t kSlots = 2 * kMaxEntries;
+    static uint32_t Hash(const char* key);
+    // Slot of `key`, or the free slot where it would go.
+    uint32_t SlotOf(const char* key, uint32_t hash) const;
     int32_t IndexOf(const char* key) const;
 
     Entry entries[kMaxEntries];
+    uint32_t hashes[kMaxEntries] = {};
+    uint16_t slots[kSlots] = {};
     int32_t count = 0;
 };

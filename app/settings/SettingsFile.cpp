@@ -11,6 +11,9 @@ namespace {
 // Each program line is formatted into a buffer of this size.
 constexpr size_t kProgramLineSize = 512;
 const char kTrimmed[] = " \r\n\t";
+// Bytes the reader asks the stream for beyond what a line needs: reading byte by byte
+// would cost a stream call per byte.
+constexpr int32_t kReadAhead = 2047;
 
 // The display keys, in the order they are put and written.
 struct MonitorKey {
@@ -38,24 +41,59 @@ const MonitorKey kMonitorKeys[] = {
 
 const char kModeKey[] = "G.MODE";
 
-void putMonitorKey(KeyTable& table, int index, const MonitorKey& key, const MonitorRecord& rec) {
-    char line[kProgramLineSize];
-    if (key.real != nullptr) {
-        std::snprintf(line, sizeof line, "MO.%d.%s = %f", index, key.name, rec.*key.real);
-    } else {
-        const int32_t value = key.asFlag ? (rec.*key.integer != 0 ? 1 : 0) : rec.*key.integer;
-        std::snprintf(line, sizeof line, "MO.%d.%s = %d", index, key.name, static_cast<int>(value));
+// Key names and integer values are put together by hand, without printf or the heap: a
+// load puts and takes every key.
+struct KeyText {
+    char text[kSettingsLineMax + 2]; // a whole file line, its line feed and the NUL
+    size_t length = 0;
+    KeyText& operator<<(const char* part) {
+        const size_t n = strnlen(part, sizeof text - 1 - length);
+        std::memcpy(text + length, part, n);
+        length += n;
+        text[length] = '\0';
+        return *this;
     }
-    table.Put(line);
+    KeyText& operator<<(int32_t value) {
+        char digits[12];
+        char* at = digits + sizeof digits;
+        *--at = '\0';
+        uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : value;
+        do {
+            *--at = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (value < 0) {
+            *--at = '-';
+        }
+        return *this << at;
+    }
+};
+
+KeyText monitorKeyName(int index, const MonitorKey& key) {
+    KeyText name;
+    name << "MO." << index << "." << key.name;
+    return name;
+}
+
+void putMonitorKey(KeyTable& table, int index, const MonitorKey& key, const MonitorRecord& rec) {
+    KeyText line = monitorKeyName(index, key);
+    line << " = ";
+    if (key.real != nullptr) {
+        char value[kProgramLineSize];
+        std::snprintf(value, sizeof value, "%f", rec.*key.real);
+        line << value;
+    } else {
+        line << (key.asFlag ? (rec.*key.integer != 0 ? 1 : 0) : rec.*key.integer);
+    }
+    table.Put(line.text);
 }
 
 void takeMonitorKey(const KeyTable& table, int index, const MonitorKey& key, MonitorRecord& rec) {
-    char name[64];
-    std::snprintf(name, sizeof name, "MO.%d.%s", index, key.name);
+    const KeyText name = monitorKeyName(index, key);
     if (key.real != nullptr) {
-        rec.*key.real = table.GetDouble(name, rec.*key.real);
+        rec.*key.real = table.GetDouble(name.text, rec.*key.real);
     } else {
-        rec.*key.integer = table.GetInteger(name, rec.*key.integer);
+        rec.*key.integer = table.GetInteger(name.text, rec.*key.integer);
     }
 }
 
@@ -119,30 +157,38 @@ void readSettingsLines(KeyTable& table, multio::Stream& stream) {
     if (stream.IsEof()) {
         return;
     }
-    // A lookahead of -1 refills one byte at a time: the reader never holds bytes past the
-    // line it returns.
+    // The reader reads ahead in chunks, so it may hold lines the stream no longer reports:
+    // read until a line comes back empty (every line but a last one keeps its line feed),
+    // which is the end of the data, a stream that stopped delivering, or a failure.
     multio::TextReader_Stream reader(&stream);
-    auto more = [&reader] { return !reader.IsEof() && reader.RefillStatus() == 0; };
-    do {
-        std::string line = reader.ReadLine(-1);
-        bool ended = !line.empty() && line.back() == '\n';
+    for (;;) {
+        std::string line = reader.ReadLine(kReadAhead);
+        if (line.empty()) {
+            return;
+        }
+        bool ended = line.back() == '\n';
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
             line.pop_back();
         }
         handleSettingsLine(table, line);
         // A line longer than the reader's buffer comes in pieces: drop the rest, or a key
         // at the end of a long comment would take effect.
-        while (!ended && more()) {
-            const std::string piece = reader.ReadLine(-1);
-            ended = !piece.empty() && piece.back() == '\n';
+        while (!ended) {
+            const std::string piece = reader.ReadLine(kReadAhead);
+            if (piece.empty()) {
+                return;
+            }
+            ended = piece.back() == '\n';
         }
-    } while (more());
+    }
 }
 
 int32_t writeSettingsLines(const KeyTable& table, multio::Stream& stream) {
     multio::TextWriter_Stream writer(&stream);
     for (int32_t i = 0; i < table.Count(); ++i) {
-        const int32_t result = writer.Printf("%s=%s\n", table.KeyAt(i), table.ValueAt(i));
+        KeyText line;
+        line << table.KeyAt(i) << "=" << table.ValueAt(i) << "\n";
+        const int32_t result = writer.WriteString(line.text);
         if (result < 0) {
             return result;
         }
