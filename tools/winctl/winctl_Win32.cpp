@@ -2,6 +2,9 @@
 //   winctl close CLASS [TIMEOUT_MS]   post WM_CLOSE to the first window of CLASS and wait
 //                                     until its process exits; exit with its exit code
 //   winctl wait CLASS [TIMEOUT_MS]    wait until a window of CLASS exists
+//   winctl stats CLASS PROCSTATS.DLL  print "handles=N gdi=N private=N" for the window's
+//                                     process: its handle count, GDI objects and private
+//                                     bytes, as procstats.dll reads them inside it
 // Exit status 2 for bad arguments, 3 when no such window appears, 4 on a time-out.
 
 #include <windows.h>
@@ -46,12 +49,67 @@ int closeWindow(HWND window, DWORD timeoutMs) {
     return result;
 }
 
+// Loads the DLL into the window's process on a thread of its own; the DLL writes the
+// counters beside itself and unloads.
+int printStats(HWND window, const char* dllPath) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(dllPath, MAX_PATH, full, nullptr);
+    if (!process || length == 0 || length >= MAX_PATH) {
+        std::fprintf(stderr, "winctl: cannot open the window's process (error %lu)\n",
+                     GetLastError());
+        return 3;
+    }
+    char result[MAX_PATH + 32];
+    std::snprintf(result, sizeof result, "%s.%lu.txt", full, processId);
+    DeleteFileA(result);
+    auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    void* remote = VirtualAllocEx(process, nullptr, length + 1, MEM_COMMIT, PAGE_READWRITE);
+    HANDLE thread = nullptr;
+    if (remote && WriteProcessMemory(process, remote, full, length + 1, nullptr))
+        thread = CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr);
+    char line[128] = {};
+    if (thread) {
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+        if (FILE* in = std::fopen(result, "r")) {
+            if (!std::fgets(line, sizeof line, in))
+                line[0] = '\0';
+            std::fclose(in);
+        }
+        DeleteFileA(result);
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (line[0] == '\0') {
+        std::fprintf(stderr, "winctl: cannot read the process's counters\n");
+        return 3;
+    }
+    std::fputs(line, stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || (std::strcmp(argv[1], "close") != 0 && std::strcmp(argv[1], "wait") != 0)) {
-        std::fprintf(stderr, "usage: winctl close|wait CLASS [TIMEOUT_MS]\n");
+    const bool stats = argc == 4 && std::strcmp(argv[1], "stats") == 0;
+    if (!stats &&
+        (argc < 3 || (std::strcmp(argv[1], "close") != 0 && std::strcmp(argv[1], "wait") != 0))) {
+        std::fprintf(stderr, "usage: winctl close|wait CLASS [TIMEOUT_MS]\n"
+                             "       winctl stats CLASS PROCSTATS.DLL\n");
         return 2;
+    }
+    if (stats) {
+        HWND window = FindWindowA(argv[2], nullptr);
+        if (!window) {
+            std::fprintf(stderr, "winctl: no window of class %s\n", argv[2]);
+            return 3;
+        }
+        return printStats(window, argv[3]);
     }
     const DWORD timeoutMs = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 10000;
     HWND window = waitForWindow(argv[2], timeoutMs);
