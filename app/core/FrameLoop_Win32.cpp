@@ -60,12 +60,12 @@ void runPeriodicWork() {
             g_captureReady = 0;
     }
 
-    if (g_linksUp) {
-        if (anyLinkFailed())
-            g_linksUp = 0;
-    } else if (StartLinks() == 0) {
+    // A failed link is restarted in the same pass: a replugged adapter then gets its bytes
+    // again within a period instead of two.
+    if (g_linksUp && anyLinkFailed())
+        g_linksUp = 0;
+    if (!g_linksUp && StartLinks() == 0)
         recreateMediator();
-    }
 }
 
 void paceFrame(uint32_t now, uint32_t& lastFrameTick) {
