@@ -1,5 +1,6 @@
 #include "app/settings/SettingsFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -47,7 +48,7 @@ struct KeyText {
     char text[kSettingsLineMax + 2]; // a whole file line, its line feed and the NUL
     size_t length = 0;
     KeyText& operator<<(const char* part) {
-        const size_t n = strnlen(part, sizeof text - 1 - length);
+        const size_t n = std::min(std::strlen(part), sizeof text - 1 - length);
         std::memcpy(text + length, part, n);
         length += n;
         text[length] = '\0';

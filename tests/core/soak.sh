@@ -2,8 +2,8 @@
 # Soak under Wine: mirpanel drives two displays (COM3 and COM4, one end of a socat pty pair
 # each) at its full frame rate from the moving scene for SECONDS. Bytes must keep reaching
 # both far ends in every 10-second stretch, mirpanel's handle count, GDI objects and private
-# bytes must not grow from the start (after a 5-second warm-up) to the end, and mirpanel
-# must still close by itself.
+# bytes must not grow from the start (after a 15-second warm-up, in which Wine's heap
+# settles) to the end, and mirpanel must still close by itself.
 #   soak.sh MIRPANEL.exe MIRSCENE.exe WINCTL.exe PROCSTATS.dll [SECONDS]
 set -u
 MIRPANEL=$1 MIRSCENE=$2 WINCTL=$3 PROCSTATS=$4
@@ -25,7 +25,7 @@ MO.1.POS.Y = 100" || exit 1
 for n in 3 4; do
     wait_flow $n 10 0 || { echo "FAIL: no bytes on COM$n"; exit 1; }
 done
-sleep 5
+sleep 15
 start=$(mirpanel_stats)
 echo "start: $start"
 
