@@ -273,26 +273,44 @@ private:
     std::string bytes;
 };
 
+// Display 0 active with threshold dither, its link writing into a recorder.
+struct LinkedDisplay {
+    LinkedDisplay() : link(new SenderLink(std::unique_ptr<multio::Stream>(recorder))) {
+        g_links.assign(4, nullptr);
+        g_links[0] = link;
+        g_monitors[0].active = 1;
+        g_monitors[0].linkUp = 1;
+        g_monitors[0].dither = 0;
+        g_linksUp = 1;
+    }
+    ~LinkedDisplay() {
+        link->Stop();
+        delete link;
+        g_links.clear();
+        g_linksUp = 0;
+    }
+    // What the link wrote once `size` bytes arrived (or after 5 s), and 100 ms more.
+    std::string BytesOnce(size_t size) {
+        for (int i = 0; i < 500 && recorder->Size() < size; ++i)
+            Sleep(10);
+        Sleep(100);
+        return recorder->Bytes();
+    }
+    Recorder* recorder = new Recorder;
+    SenderLink* link;
+};
+
 TEST_F(Discovery, ConvertFrameSendsTheScreenToTheLink) {
     TestWindow scene(320, 240);
     scene.Fill(RECT{0, 0, 16, 8}, RGB(0, 0, 0)); // the top-left tile dark
     g_runMode = 0;
     ASSERT_EQ(discoverDisplays(), 0);
-    Recorder* recorder = new Recorder;
-    SenderLink* link = new SenderLink(std::unique_ptr<multio::Stream>(recorder));
-    g_links.assign(4, nullptr);
-    g_links[0] = link;
-    g_monitors[0].active = 1;
-    g_monitors[0].linkUp = 1;
-    g_monitors[0].dither = 0;
-    g_linksUp = 1;
+    LinkedDisplay display;
     const uint32_t frames = g_frameCounter;
     convertFrame();
     EXPECT_EQ(g_frameCounter, frames + 1);
     EXPECT_EQ(g_dirtyRects->GetCount(), 0u);
-    for (int i = 0; i < 500 && recorder->Size() < 1088; ++i)
-        Sleep(10);
-    std::string bytes = recorder->Bytes();
+    std::string bytes = display.BytesOnce(1088);
     ASSERT_EQ(bytes.size(), 1088u);
     EXPECT_EQ(uint8_t(bytes[0]), 0);    // address of the top-left tile
     EXPECT_EQ(uint8_t(bytes[1]), 0xFF); // its columns dark
@@ -306,29 +324,20 @@ TEST_F(Discovery, ConvertFrameSendsTheScreenToTheLink) {
     TestWindow::Settle();
     convertFrame(); // a new mediator reports the whole area again
     EXPECT_EQ(g_frameCounter, frames + 2);
-    link->Stop();
-    delete link;
-    g_links.clear();
-    g_linksUp = 0;
 }
 
-// The whole screen, whose device context can be made to refuse copies (a locked workstation,
-// the secure desktop, a mode change).
+// The whole screen; while `failing`, every copy from it fails (a locked workstation, the
+// secure desktop, a mode change) since its device context is a deleted one.
 class FlakyScreen : public HDCAcquirer {
 public:
-    FlakyScreen() : HDCAcquirer(nullptr) {}
+    FlakyScreen() : HDCAcquirer(nullptr) { DeleteDC(staleDC); }
     HDC GetHDC() override { return failing ? staleDC : HDCAcquirer::GetHDC(); }
     bool failing = false;
-    HDC staleDC = [] {
-        HDC dc = CreateCompatibleDC(nullptr);
-        DeleteDC(dc); // every copy from it fails
-        return dc;
-    }();
+    HDC staleDC = CreateCompatibleDC(nullptr);
 };
 
 TEST_F(Discovery, FailedCopiesAreFramesWithNoNewsAndLeaveTheLinksAlone) {
     TestWindow scene(320, 240);
-    g_runMode = 0;
     ASSERT_EQ(discoverDisplays(), 0);
     FlakyScreen* screen = new FlakyScreen;
     ASSERT_EQ(screen->Open(), 0);
@@ -337,50 +346,30 @@ TEST_F(Discovery, FailedCopiesAreFramesWithNoNewsAndLeaveTheLinksAlone) {
     delete g_screenAcquirer;
     g_screenAcquirer = screen;
     g_screenMediator = new DevMed_HDC(RECT{0, 0, 640, 480}, screen, g_dirtyRects);
-    Recorder* recorder = new Recorder;
-    SenderLink* link = new SenderLink(std::unique_ptr<multio::Stream>(recorder));
-    g_links.assign(4, nullptr);
-    g_links[0] = link;
-    g_monitors[0].active = 1;
-    g_monitors[0].linkUp = 1;
-    g_monitors[0].dither = 0;
-    g_linksUp = 1;
+    LinkedDisplay display;
     convertFrame();
-    for (int i = 0; i < 500 && recorder->Size() < 1088; ++i)
-        Sleep(10);
-    ASSERT_EQ(recorder->Size(), 1088u);
+    ASSERT_EQ(display.BytesOnce(1088).size(), 1088u);
     const uint32_t frames = g_frameCounter;
 
     screen->failing = true;
     scene.Fill(RECT{16, 0, 32, 8}, RGB(0, 0, 0)); // the second tile of the top row
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i, TestWindow::Settle()) {
         convertFrame();
-        EXPECT_EQ(g_captureReady, 1);
-        TestWindow::Settle();
+        EXPECT_EQ(g_captureReady, 1); // else discovery and a link restart would follow
     }
     EXPECT_EQ(g_frameCounter, frames);
-    EXPECT_EQ(recorder->Size(), 1088u);
-
+    EXPECT_EQ(display.recorder->Size(), 1088u); // no block sent
     screen->failing = false;
     convertFrame(); // compared with the last good frame: the dark tile is news
     EXPECT_EQ(g_frameCounter, frames + 1);
-    for (int i = 0; i < 100 && recorder->Size() == 1088; ++i)
-        Sleep(10);
-    Sleep(100);
-    const std::string sent = recorder->Bytes().substr(1088);
-    ASSERT_EQ(sent.size() % 17, 0u);
-    ASSERT_LT(sent.size(), 1088u) << "only the tiles of the changed cell";
+    const std::string sent = display.BytesOnce(1089).substr(1088);
+    ASSERT_TRUE(sent.size() % 17 == 0 && sent.size() < 1088) << "the changed cell's tiles";
     int dark = 0;
     for (size_t at = 0; at < sent.size(); at += 17) {
-        const bool second = sent[at] == 1;
-        dark += second;
-        EXPECT_EQ(sent.substr(at + 1, 16), std::string(16, char(second ? 0xFF : 0))) << at;
+        dark += sent[at] == 1;
+        EXPECT_EQ(sent.substr(at + 1, 16), std::string(16, char(sent[at] == 1 ? 0xFF : 0)));
     }
     EXPECT_EQ(dark, 1);
-    link->Stop();
-    delete link;
-    g_links.clear();
-    g_linksUp = 0;
 }
 
 } // namespace
