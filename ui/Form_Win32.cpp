@@ -98,11 +98,11 @@ Base* Form::mouseMove(HWND hwnd, POINT p) {
 Base* Form::mouseUp(HWND hwnd, POINT p) {
     if (!captured)
         return nullptr;
-    Base* clicked = nullptr;
-    if (HitTest(p) == captured) {
+    Base* clicked = HitTest(p) == captured ? captured : nullptr;
+    // The pressed look ends with the button, also when no move took the pointer off first.
+    if (captured->pressed) {
         captured->pressed = false;
         redraw(hwnd, captured);
-        clicked = captured;
     }
     ReleaseCapture();
     captured = nullptr;
