@@ -47,7 +47,7 @@ mkdir -p "$work/appdata/mirvane"
 printf 'G.MODE = 0\nMO.0.ACTIVE = 1\nMO.0.PORT = 3\nMO.0.SPEED = 500000\nMO.0.DITHER = 1\n' \
     >"$work/appdata/mirvane/mirvista.ini"
 
-rm -f "$out/panel.png" "$out/desktop.png" "$out/panel.txt"
+rm -f "$out/panel.png" "$out/desktop.png" "$out/panel.txt" "$out/panel-before.png" "$out/panel-after.png"
 "$mirtool" render "$work/peer3" --follow --ascii -o "$out/panel.png" --scale 4 \
     >"$out/panel.txt" 2>"$work/render.log" &
 render_pid=$!
@@ -61,6 +61,13 @@ wine "$win/tools/mirscene/mirscene.exe" place MIRVISTA 560 300
 sleep "$seconds"
 
 import -window root "$out/desktop.png"
+
+# A setting changed through the window with real input: a click on the "+" of "白黒反転"
+# (inversion) turns the panel's picture negative from the next frame on.
+cp "$out/panel.png" "$out/panel-before.png"
+wine "$win/tools/winctl/winctl.exe" click MIRVISTA 135 251 >/dev/null
+sleep 2
+cp "$out/panel.png" "$out/panel-after.png"
 wine "$win/tools/winctl/winctl.exe" close MIRVISTA 20000 >/dev/null
 wine "$win/tools/winctl/winctl.exe" close MIRSCENE 20000 >/dev/null
 kill -TERM "$render_pid"
@@ -72,5 +79,6 @@ cat "$out/panel.txt"
 echo
 echo "mirpanel mirrored the scene for ${seconds} s and closed cleanly."
 echo "Panel picture (4x): $out/panel.png"
+echo "Before and after the inversion clicked in the window: $out/panel-before.png, $out/panel-after.png"
 echo "Desktop screenshot: $out/desktop.png"
 echo "Panel as ASCII art: $out/panel.txt"
