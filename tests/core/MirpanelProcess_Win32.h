@@ -47,3 +47,29 @@ inline HWND findWindowOf(DWORD processId, HANDLE process) {
     }
     return nullptr;
 }
+
+// Starts mirpanel with APPDATA set to appData; returns its main window, or null when it
+// could not be started or ended before showing one.
+inline HWND startMirpanel(const std::string& appData, PROCESS_INFORMATION& process) {
+    std::vector<char> environment = environmentWithAppData(appData);
+    std::string command = "\"" + programPath() + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, environment.data(),
+                        nullptr, &startup, &process))
+        return nullptr;
+    return findWindowOf(process.dwProcessId, process.hProcess);
+}
+
+// Waits up to 20 s for mirpanel to end, terminating it after that, and closes its handles.
+// Returns its exit code, or -1 when it had to be terminated.
+inline long endOfMirpanel(PROCESS_INFORMATION& process) {
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &exitCode);
+    else if (TerminateProcess(process.hProcess, static_cast<UINT>(-1)))
+        WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(exitCode);
+}

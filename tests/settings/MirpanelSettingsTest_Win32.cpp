@@ -55,35 +55,19 @@ std::string expectedFile() {
 } // namespace
 
 TEST(MirpanelSettings, WritesPreparedFileBackInItsOwnOrder) {
-    const std::string program = programPath();
-    ASSERT_FALSE(program.empty()) << "MIRPANEL_EXE is not set";
+    ASSERT_FALSE(programPath().empty()) << "MIRPANEL_EXE is not set";
     TempFolder folder("mirpanel");
     ASSERT_TRUE(CreateDirectoryA((folder / "mirvane").c_str(), nullptr));
     const std::string ini = folder / "mirvane\\mirvista.ini";
     ASSERT_TRUE(writeWholeFile(ini, kPrepared));
 
-    std::vector<char> environment = environmentWithAppData(folder.path);
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, environment.data(),
-                               nullptr, &startup, &process))
-        << GetLastError();
-
-    HWND window = findWindowOf(process.dwProcessId, process.hProcess);
+    HWND window = startMirpanel(folder.path, process);
     EXPECT_NE(window, nullptr);
     if (window != nullptr) {
         EXPECT_TRUE(PostMessageA(window, WM_CLOSE, 0, 0));
     }
-    const DWORD waited = WaitForSingleObject(process.hProcess, 20000);
-    if (waited != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(waited, WAIT_OBJECT_0);
+    ASSERT_NE(-1, endOfMirpanel(process));
 
     EXPECT_EQ(readWholeFile(ini), expectedFile());
 }

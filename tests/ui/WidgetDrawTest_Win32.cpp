@@ -5,28 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "ui/Widgets_Win32.h"
 
 namespace {
 
-constexpr COLORREF kUntouched = RGB(0, 128, 0);
+constexpr COLORREF kNone = RGB(0, 128, 0), B = ui::kBlack, W = ui::kWhite, G = ui::kGrey;
 
-// A top-down DIB selected into a memory DC (whose pen is the default black one), filled
-// with a colour that no widget draws.
-class Canvas {
-public:
+// A top-down DIB in a memory DC, whose pen is the default black one, filled with kNone.
+struct Canvas {
     Canvas() {
         BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSize, -kSize, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
-                                  nullptr, 0);
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 96, -96, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        bitmap = CreateDIBSection(dc, &info, 0, reinterpret_cast<void**>(&bits), nullptr, 0);
         old = SelectObject(dc, bitmap);
-        for (int i = 0; i < kSize * kSize; ++i)
-            bits[i] = 0x008000; // kUntouched as 0x00RRGGBB
+        std::fill(bits, bits + 96 * 96, 0x008000);
     }
     ~Canvas() {
         SelectObject(dc, old);
@@ -35,190 +30,83 @@ public:
     }
     COLORREF at(int x, int y) const {
         GdiFlush();
-        const DWORD p = bits[y * kSize + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+        const DWORD p = bits[y * 96 + x]; // 0x00RRGGBB
+        return RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
     }
-    // Whether every pixel of r (or only its outline) has colour c.
-    bool all(RECT r, COLORREF c, bool outlineOnly = false) const {
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) {
-                const bool edge =
-                    x == r.left || y == r.top || x == r.right - 1 || y == r.bottom - 1;
-                if ((edge || !outlineOnly) && at(x, y) != c)
-                    return false;
-            }
-        return true;
-    }
-    bool outline(RECT r, COLORREF c) const { return all(r, c, true); }
-    // Columns holding text ink (anything darker than the face) inside r.
-    void inkColumns(RECT r, int& first, int& last) const {
-        first = INT_MAX;
-        last = -1;
+    // Every pixel of r deflated by n has colour c; with ring, only its outline.
+    bool all(RECT r, COLORREF c, int n = 0, bool ring = false) const {
+        InflateRect(&r, -n, -n);
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x)
-                if (GetGValue(at(x, y)) < 200) {
-                    first = std::min(first, x);
-                    last = std::max(last, x);
-                }
+                if (at(x, y) != c &&
+                    (!ring || x == r.left || y == r.top || x == r.right - 1 || y == r.bottom - 1))
+                    return false;
+        return true;
     }
-
-    static constexpr int kSize = 96;
-    HDC dc;
-
-private:
+    HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap;
     HGDIOBJ old;
     DWORD* bits = nullptr;
 };
 
-RECT deflated(RECT r, int n) {
-    InflateRect(&r, -n, -n);
-    return r;
-}
-
 } // namespace
 
-TEST(WidgetDraw, FontsAreNinePointMsUiGothicNormalAndBold) {
-    LOGFONTA normal{}, bold{};
-    ASSERT_TRUE(GetObjectA(ui::NormalFont(), sizeof(normal), &normal));
-    ASSERT_TRUE(GetObjectA(ui::BoldFont(), sizeof(bold), &bold));
-    HDC screen = GetDC(nullptr);
-    EXPECT_EQ(MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72), normal.lfHeight);
-    ReleaseDC(nullptr, screen);
-    EXPECT_EQ(400, normal.lfWeight);
-    EXPECT_EQ(700, bold.lfWeight);
-    EXPECT_EQ(DEFAULT_CHARSET, normal.lfCharSet);
-    EXPECT_EQ(VARIABLE_PITCH, normal.lfPitchAndFamily & 3);
-    EXPECT_STREQ("MS UI Gothic", bold.lfFaceName);
-}
-
-TEST(WidgetDraw, GroupRectFrameFaceAndShadow) {
+TEST(WidgetDraw, GroupRectAndButtonFramesFacesAndShadows) {
     Canvas c;
-    ui::GroupRect panel(45, RECT{10, 10, 50, 40});
-    panel.Draw(c.dc);
-    EXPECT_TRUE(c.outline({10, 10, 50, 40}, ui::kBlack));
-    EXPECT_TRUE(c.all({11, 11, 49, 39}, ui::kWhite));
-    EXPECT_TRUE(c.all({13, 40, 50, 41}, ui::kBlack)); // bottom shadow from left + 3
-    EXPECT_TRUE(c.all({50, 13, 51, 41}, ui::kBlack)); // right shadow up to top + 3
-    EXPECT_EQ(kUntouched, c.at(12, 40));
-    EXPECT_EQ(kUntouched, c.at(50, 12));
-    EXPECT_EQ(kUntouched, c.at(51, 41));
-}
-
-TEST(WidgetDraw, ButtonFacesPressedAndDisabled) {
-    const RECT r{10, 10, 30, 24};
-    struct Case {
-        bool pressed, enabled;
-        COLORREF frame, face;
-    } cases[] = {{false, true, ui::kBlack, ui::kWhite},
-                 {true, true, ui::kBlack, ui::kBlack},
-                 {false, false, ui::kGrey, ui::kWhite},
-                 {true, false, ui::kGrey, ui::kWhite}};
-    for (const Case& k : cases) {
+    ui::GroupRect(45, RECT{10, 10, 50, 40}).Draw(c.dc);
+    EXPECT_TRUE(c.all({10, 10, 50, 40}, B, 0, true) && c.all({10, 10, 50, 40}, W, 1));
+    EXPECT_TRUE(c.all({13, 40, 50, 41}, B) && c.all({50, 13, 51, 41}, B)); // shadow
+    EXPECT_TRUE(c.at(12, 40) == kNone && c.at(50, 12) == kNone && c.at(51, 41) == kNone);
+    for (int state = 0; state < 4; ++state) { // pressed, enabled
         Canvas c;
-        ui::Button button(21, r, "");
-        button.pressed = k.pressed;
-        button.enabled = k.enabled;
+        ui::Button button(21, RECT{10, 10, 30, 24}, "");
+        button.pressed = state & 1, button.enabled = state < 2;
         button.Draw(c.dc);
-        EXPECT_TRUE(c.outline(r, k.frame)) << k.pressed << k.enabled;
-        EXPECT_TRUE(c.all(deflated(r, 1), k.face)) << k.pressed << k.enabled;
-        EXPECT_TRUE(c.all({12, 24, 30, 25}, ui::kBlack)); // shadow, whatever the state
-        EXPECT_TRUE(c.all({30, 12, 31, 25}, ui::kBlack));
-        EXPECT_EQ(kUntouched, c.at(11, 24));
-        EXPECT_EQ(kUntouched, c.at(30, 11));
+        EXPECT_TRUE(c.all({10, 10, 30, 24}, state < 2 ? B : G, 0, true)) << state;
+        EXPECT_TRUE(c.all({10, 10, 30, 24}, state == 1 ? B : W, 1)) << state;
+        EXPECT_TRUE(c.all({12, 24, 30, 25}, B) && c.all({30, 12, 31, 25}, B)); // shadow
+        EXPECT_TRUE(c.at(11, 24) == kNone && c.at(30, 11) == kNone);
     }
 }
 
-TEST(WidgetDraw, CheckboxBoxStatesAndOddHeight) {
-    struct Case {
-        bool checked, pressed, enabled;
-        COLORREF frame, ring, inner;
-    } cases[] = {{false, false, true, ui::kBlack, ui::kWhite, ui::kWhite},
-                 {true, false, true, ui::kBlack, ui::kWhite, ui::kBlack},
-                 {true, false, false, ui::kGrey, ui::kWhite, ui::kGrey},
-                 {false, true, true, ui::kBlack, ui::kBlack, ui::kWhite},
-                 {true, true, true, ui::kBlack, ui::kBlack, ui::kBlack}};
-    for (const Case& k : cases) {
-        Canvas c;
-        ui::Checkbox box(19, RECT{10, 10, 60, 25}, ""); // (10 + 25 - 14) / 2 = 10
-        box.checked = k.checked;
-        box.pressed = k.pressed;
-        box.enabled = k.enabled;
-        box.Draw(c.dc);
-        const RECT b{11, 10, 25, 24};
-        EXPECT_TRUE(c.outline(b, k.frame)) << k.checked << k.pressed << k.enabled;
-        EXPECT_TRUE(c.outline(deflated(b, 1), k.ring)) << k.checked << k.pressed << k.enabled;
-        EXPECT_TRUE(c.all(deflated(b, 2), k.inner)) << k.checked << k.pressed << k.enabled;
-        EXPECT_TRUE(c.all({13, 24, 25, 25}, ui::kBlack)); // shadow
-        EXPECT_TRUE(c.all({25, 12, 26, 25}, ui::kBlack));
-        EXPECT_EQ(kUntouched, c.at(25, 11));
-        EXPECT_EQ(kUntouched, c.at(10, 15)); // left of the box
-        EXPECT_EQ(kUntouched, c.at(40, 12)); // the caption area is not filled
-    }
-}
-
-TEST(WidgetDraw, CheckboxBoxTopRoundsTowardZero) {
-    Canvas c;
-    SetViewportOrgEx(c.dc, 0, 40, nullptr);
-    ui::Checkbox box(19, RECT{10, -20, 60, -5}, ""); // (-20 - 5 - 14) / 2 = -19, not -20
-    box.Draw(c.dc);
-    EXPECT_TRUE(c.outline({11, 21, 25, 35}, ui::kBlack));
-    EXPECT_EQ(kUntouched, c.at(15, 20));
-}
-
-TEST(WidgetDraw, OnOffButtonBordersAndFaces) {
-    const RECT r{10, 10, 60, 28};
-    struct Case {
+// The box of a checkbox and an on/off button: outer frame, the ring inside it and the face.
+TEST(WidgetDraw, CheckboxAndOnOffButtonStates) {
+    const struct {
         bool checked, pressed, enabled;
         COLORREF outer, ring, face;
-    } cases[] = {{false, false, true, ui::kBlack, ui::kWhite, ui::kWhite},
-                 {true, false, true, ui::kBlack, ui::kWhite, ui::kBlack},
-                 {true, false, false, ui::kGrey, ui::kWhite, ui::kGrey},
-                 {false, true, true, ui::kBlack, ui::kBlack, ui::kWhite},
-                 {true, true, true, ui::kBlack, ui::kBlack, ui::kBlack}};
-    for (const Case& k : cases) {
-        Canvas c;
-        ui::OnOffBtn tab(17, r, "");
-        tab.checked = k.checked;
-        tab.pressed = k.pressed;
-        tab.enabled = k.enabled;
-        tab.Draw(c.dc);
-        EXPECT_TRUE(c.outline(r, k.outer)) << k.checked << k.pressed << k.enabled;
-        EXPECT_TRUE(c.outline(deflated(r, 1), k.ring)) << k.checked << k.pressed << k.enabled;
-        EXPECT_TRUE(c.all(deflated(r, 2), k.face)) << k.checked << k.pressed << k.enabled;
-        EXPECT_TRUE(c.all({60, 12, 61, 28}, ui::kBlack)); // shadow on the right edge only
-        EXPECT_EQ(kUntouched, c.at(60, 11));
-        EXPECT_EQ(kUntouched, c.at(60, 28));
-        EXPECT_EQ(kUntouched, c.at(30, 28));
+    } states[] = {{false, false, true, B, W, W}, {true, false, true, B, W, B},
+                  {true, false, false, G, W, G}, {false, true, true, B, B, W},
+                  {true, true, true, B, B, B},   {false, true, false, G, W, W}};
+    for (const auto& s : states) {
+        Canvas c, t;
+        ui::Checkbox box(19, RECT{10, 10, 60, 25}, ""); // odd height: box top (10+25-14)/2 = 10
+        ui::OnOffBtn tab(17, RECT{10, 10, 60, 28}, "");
+        for (ui::Checkbox* w : {&box, static_cast<ui::Checkbox*>(&tab)}) {
+            w->checked = s.checked, w->pressed = s.pressed, w->enabled = s.enabled;
+            w->Draw(w == &box ? c.dc : t.dc);
+        }
+        for (const auto& [canvas, r] :
+             {std::pair(&c, RECT{11, 10, 25, 24}), std::pair(&t, RECT{10, 10, 60, 28})})
+            EXPECT_TRUE(canvas->all(r, s.outer, 0, true) && canvas->all(r, s.ring, 1, true) &&
+                        canvas->all(r, s.face, 2))
+                << s.checked << s.pressed << s.enabled << (canvas == &t);
+        EXPECT_TRUE(c.all({13, 24, 25, 25}, B) && c.all({25, 12, 26, 25}, B)); // shadows
+        EXPECT_TRUE(c.at(25, 11) == kNone && c.at(10, 15) == kNone && c.at(40, 12) == kNone);
+        EXPECT_TRUE(t.all({60, 12, 61, 28}, B) && t.at(60, 11) == kNone && t.at(30, 28) == kNone);
     }
 }
 
-TEST(WidgetDraw, LabelAlignmentAndGreyText) {
-    const RECT r{4, 10, 92, 26};
-    const int middle = (r.left + r.right) / 2;
+TEST(WidgetDraw, LabelAlignment) {
     for (int align : {0, 1, 2, 7, -1}) {
         Canvas c;
-        ui::Label label(0, r, "MM", align, false);
-        label.Draw(c.dc);
-        int first = 0, last = 0;
-        c.inkColumns(r, first, last);
-        ASSERT_LT(first, last) << align;
-        if (align == 0)
-            EXPECT_TRUE(first <= r.left + 2 && last < middle) << first << " " << last;
-        else if (align == 1)
-            EXPECT_LE(std::abs((first + last) / 2 - middle), 2) << first << " " << last;
-        else
-            EXPECT_TRUE(last >= r.right - 3 && first > middle) << align << ": " << first;
-        EXPECT_EQ(ui::kWhite, c.at(r.left, r.top)); // the whole rectangle is filled
+        ui::Label(0, RECT{4, 10, 92, 26}, "MM", align, false).Draw(c.dc);
+        int first = 96, last = -1; // columns with text ink on the white face
+        for (int x = 4; x < 92; ++x)
+            for (int y = 10; y < 26; ++y)
+                if (c.at(x, y) == B)
+                    first = std::min(first, x), last = std::max(last, x);
+        const bool left = first <= 6, right = last >= 89,
+                   centred = std::abs(first + last - 96) <= 4;
+        EXPECT_TRUE(align == 0 ? left && !right : align == 1 ? centred : right && !left) << align;
     }
-    Canvas c;
-    ui::Label grey(0, r, "MM", 0, true);
-    grey.enabled = false;
-    grey.Draw(c.dc);
-    int first = 0, last = 0;
-    c.inkColumns(r, first, last);
-    ASSERT_LT(first, last);
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            ASSERT_GE(GetGValue(c.at(x, y)), GetGValue(ui::kGrey)) << x << "," << y;
 }
