@@ -67,11 +67,13 @@ void drawText(HDC hdc, const std::string& text, RECT box, UINT format) {
     DrawTextA(hdc, text.c_str(), length, &box, DT_SINGLELINE | DT_VCENTER | format);
 }
 
-// A line through the given points with the DC's pen; LineTo leaves out each end point.
-void polyline(HDC hdc, const POINT* points, int count) {
-    MoveToEx(hdc, points[0].x, points[0].y, nullptr);
-    for (int i = 1; i < count; ++i)
-        LineTo(hdc, points[i].x, points[i].y);
+// The 1-pixel shadow just outside the bottom and right edges of r, with the DC's pen: along
+// the bottom from `fromLeft` pixels in, then up the right side to `toTop` pixels below the
+// top (LineTo leaves out each end point).
+void cornerShadow(HDC hdc, const RECT& r, int fromLeft, int toTop) {
+    MoveToEx(hdc, r.left + fromLeft, r.bottom, nullptr);
+    LineTo(hdc, r.right, r.bottom);
+    LineTo(hdc, r.right, r.top + toTop);
 }
 
 } // namespace
@@ -96,9 +98,7 @@ void Base::Invalidate(HWND hwnd) {
 
 void GroupRect::Draw(HDC hdc) {
     const Brushes brushes;
-    const POINT shadow[] = {
-        {rect.left + 3, rect.bottom}, {rect.right, rect.bottom}, {rect.right, rect.top + 2}};
-    polyline(hdc, shadow, 3);
+    cornerShadow(hdc, rect, 3, 2);
     RECT r = rect;
     FrameRect(hdc, &r, brushes.black);
     deflate(r, 1);
@@ -122,9 +122,7 @@ Button::Button(int32_t id, const RECT& rect, std::string text)
 
 void Button::Draw(HDC hdc) {
     const Brushes brushes;
-    const POINT shadow[] = {
-        {rect.left + 2, rect.bottom}, {rect.right, rect.bottom}, {rect.right, rect.top + 1}};
-    polyline(hdc, shadow, 3);
+    cornerShadow(hdc, rect, 2, 1);
     RECT r = rect;
     if (pressed && enabled) {
         FillRect(hdc, &r, brushes.black);
@@ -145,9 +143,7 @@ void Checkbox::Draw(HDC hdc) {
     const LONG boxTop = static_cast<LONG>((static_cast<int64_t>(rect.top) + rect.bottom - 14) / 2);
     RECT box{rect.left + 1, boxTop, rect.left + 15, boxTop + 14};
     const RECT caption{rect.left + 20, rect.top, rect.right, rect.bottom};
-    const POINT shadow[] = {
-        {rect.left + 3, box.bottom}, {box.right, box.bottom}, {box.right, box.top + 1}};
-    polyline(hdc, shadow, 3);
+    cornerShadow(hdc, RECT{box.left - 1, box.top, box.right, box.bottom}, 3, 1);
     if (pressed && enabled) {
         FillRect(hdc, &box, brushes.black);
         deflate(box, 2);
@@ -166,8 +162,8 @@ void Checkbox::Draw(HDC hdc) {
 
 void OnOffBtn::Draw(HDC hdc) {
     const Brushes brushes;
-    const POINT shadow[] = {{rect.right, rect.bottom - 1}, {rect.right, rect.top + 1}};
-    polyline(hdc, shadow, 2);
+    MoveToEx(hdc, rect.right, rect.bottom - 1, nullptr); // a shadow on the right edge only
+    LineTo(hdc, rect.right, rect.top + 1);
     RECT r = rect;
     const bool down = pressed && enabled;
     FrameRect(hdc, &r, down ? brushes.black : brushes.ink(enabled));
