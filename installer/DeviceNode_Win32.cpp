@@ -1,0 +1,154 @@
+#include "installer/DeviceNode_Win32.h"
+
+#include <cwchar>
+
+namespace {
+
+// The Display device class, {4D36E968-E325-11CE-BFC1-08002BE10318}.
+const GUID kDisplayClass = {
+    0x4d36e968, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+const wchar_t kDeviceName[] = L"DURIRIVAZI";
+// SPDRP_HARDWAREID takes a list of strings ended by an empty one: "DURIRIVAZI\0\0".
+const wchar_t kHardwareIds[] = L"DURIRIVAZI\0";
+// Windows names a generated root instance ROOT\<name>\<number>; the node is recognised by
+// that start.
+const wchar_t kInstancePrefix[] = L"ROOT\\DURIRIVAZI";
+constexpr size_t kInstancePrefixChars = sizeof kInstancePrefix / sizeof(wchar_t) - 1;
+constexpr DWORD kInstanceIdChars = 512;
+
+static_assert(sizeof(SP_DEVINFO_DATA) == 28, "the 32-bit SetupAPI layout");
+static_assert(sizeof(SP_REMOVEDEVICE_PARAMS) == 16, "the 32-bit SetupAPI layout");
+
+// Prints the failing SetupAPI call with the thread's last error; returns -1.
+int Fail(const wchar_t* call) {
+    const DWORD error = GetLastError();
+    wprintf(L"%ls *ERROR*: %lu\n", call, error);
+    return -1;
+}
+
+enum class Search { Failed, NotFound, Found };
+
+// Walks the Display class for the first device whose instance ID starts with
+// ROOT\DURIRIVAZI, printing each ID. When found, *list (which the caller then destroys) and
+// *device describe it; otherwise the list is already gone.
+Search FindDeviceNode(HDEVINFO* list, SP_DEVINFO_DATA* device) {
+    HDEVINFO devices = SetupDiGetClassDevsW(&kDisplayClass, nullptr, nullptr, 0);
+    if (devices == INVALID_HANDLE_VALUE) {
+        Fail(L"SetupDiGetClassDevs");
+        return Search::Failed;
+    }
+    SP_DEVINFO_DATA data = {};
+    data.cbSize = sizeof data;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &data); ++index) {
+        wchar_t id[kInstanceIdChars];
+        if (!SetupDiGetDeviceInstanceIdW(devices, &data, id, kInstanceIdChars, nullptr)) {
+            Fail(L"SetupDiGetDeviceInstanceId");
+            SetupDiDestroyDeviceInfoList(devices);
+            return Search::Failed;
+        }
+        wprintf(L"Device enum: %ls\n", id);
+        if (wcsncmp(id, kInstancePrefix, kInstancePrefixChars) == 0) {
+            *list = devices;
+            *device = data;
+            return Search::Found;
+        }
+    }
+    // The normal end of the list (259) is reported as well.
+    Fail(L"SetupDiEnumDeviceInfo");
+    SetupDiDestroyDeviceInfoList(devices);
+    return Search::NotFound;
+}
+
+// Creates, names and registers the new node in `list`.
+int RegisterNewNode(HDEVINFO list) {
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    if (!SetupDiCreateDeviceInfoW(list, kDeviceName, &kDisplayClass, nullptr, nullptr,
+                                  DICD_GENERATE_ID, &device))
+        return Fail(L"SetupDiCreateDeviceInfo");
+    wchar_t id[kInstanceIdChars];
+    if (!SetupDiGetDeviceInstanceIdW(list, &device, id, kInstanceIdChars, nullptr))
+        return Fail(L"SetupDiGetDeviceInstanceId");
+    wprintf(L"SetupDiCreateDeviceInfo OK: %ls\n", id);
+    if (!SetupDiSetDeviceRegistryPropertyW(list, &device, SPDRP_HARDWAREID,
+                                           reinterpret_cast<const BYTE*>(kHardwareIds),
+                                           sizeof kHardwareIds))
+        return Fail(L"SetupDiSetDeviceRegistryProperty");
+    if (!SetupDiCallClassInstaller(DIF_REGISTERDEVICE, list, &device))
+        return Fail(L"SetupDiCallClassInstaller");
+    return 0;
+}
+
+int AddNode() {
+    HDEVINFO found = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA existing = {};
+    switch (FindDeviceNode(&found, &existing)) {
+    case Search::Failed:
+        return -1;
+    case Search::Found:
+        wprintf(L"*WARNING* devnode already exists.\n");
+        SetupDiDestroyDeviceInfoList(found);
+        return 0;
+    case Search::NotFound:
+        break;
+    }
+    HDEVINFO list = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    if (list == INVALID_HANDLE_VALUE)
+        return Fail(L"SetupDiCreateDeviceInfoList");
+    const int result = RegisterNewNode(list);
+    SetupDiDestroyDeviceInfoList(list);
+    return result;
+}
+
+// Removes the node found in `list`, for every hardware profile.
+int RemoveFoundNode(HDEVINFO list, SP_DEVINFO_DATA* device) {
+    SP_REMOVEDEVICE_PARAMS params = {};
+    params.ClassInstallHeader.cbSize = sizeof params.ClassInstallHeader;
+    params.ClassInstallHeader.InstallFunction = DIF_REMOVE;
+    params.Scope = DI_REMOVEDEVICE_GLOBAL;
+    params.HwProfile = 0;
+    if (!SetClassInstallParams(list, device, &params.ClassInstallHeader, sizeof params))
+        return Fail(L"SetupDiSetClassInstallParams");
+    if (!SetupDiCallClassInstaller(DIF_REMOVE, list, device))
+        return Fail(L"SetupDiCallClassInstaller");
+    wprintf(L"device removed.\n");
+    return 0;
+}
+
+int DropNode() {
+    HDEVINFO list = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA device = {};
+    switch (FindDeviceNode(&list, &device)) {
+    case Search::Failed:
+        return -1;
+    case Search::NotFound:
+        wprintf(L"No device found.\n");
+        return 0;
+    case Search::Found:
+        break;
+    }
+    const int result = RemoveFoundNode(list, &device);
+    SetupDiDestroyDeviceInfoList(list);
+    return result;
+}
+
+} // namespace
+
+int CreateDeviceNode() {
+    wprintf(L"TEST: adding devnode.\n");
+    if (AddNode() < 0) {
+        wprintf(L"TEST: failed to create devnode\n");
+        return -1;
+    }
+    return 1;
+}
+
+int RemoveDeviceNode() {
+    wprintf(L"TEST: removing devnode.\n");
+    if (DropNode() < 0) {
+        wprintf(L"TEST: failed to remove devnode\n");
+        return -1;
+    }
+    return 1;
+}
