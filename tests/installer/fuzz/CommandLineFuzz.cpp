@@ -1,12 +1,15 @@
 // libFuzzer target: arbitrary bytes as a command line (16-bit characters, arguments split at
 // a zero character, each in a heap block of its exact size) through the parser. Besides
-// reading nothing out of bounds, the result must agree with the arguments.
+// reading nothing out of bounds, it must agree with a model: the flags are the C library's
+// reading of each argument held to 32 bits, and an option shorter than two characters has no
+// letter.
 
 #include "installer/CommandLine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
@@ -22,9 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::unique_ptr<wchar_t[]>> blocks;
     std::vector<const wchar_t*> argv;
     for (const std::vector<wchar_t>& text : texts) {
-        blocks.emplace_back(new wchar_t[text.size() + 1]);
+        blocks.emplace_back(new wchar_t[text.size() + 1]());
         std::copy(text.begin(), text.end(), blocks.back().get());
-        blocks.back()[text.size()] = L'\0';
         argv.push_back(blocks.back().get());
     }
     SetupRequest request;
@@ -35,10 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result == ParseResult::TooFewArguments)
         return 0;
     uint32_t flags = 0;
-    for (size_t i = 3; i < argv.size(); ++i)
-        flags |= static_cast<uint32_t>(ReadDecimal(argv[i]));
+    bool zero = false;
+    for (size_t i = 3; i < argv.size(); ++i) {
+        const long long read =
+            std::min(std::max(std::wcstoll(argv[i], nullptr, 10), -2147483648LL), 2147483647LL);
+        zero = zero || read == 0;
+        flags |= static_cast<uint32_t>(read);
+    }
     const bool hasLetter = texts[1].size() >= 2;
-    if (request.path != argv[2] || (request.letter[0] != 0) != hasLetter || request.letter[1] ||
+    if ((result == ParseResult::InvalidFlag) != zero || request.path != argv[2] ||
+        (request.letter[0] != 0) != hasLetter || request.letter[1] != 0 ||
         (!hasLetter && request.command != SetupCommand::Invalid) ||
         (result == ParseResult::Ok && request.flags != flags))
         std::abort();
