@@ -6,23 +6,20 @@ namespace {
 
 constexpr int kMinArguments = 3; // program name, option, path
 
+const struct {
+    wchar_t letter;
+    SetupCommand command;
+} kCommands[] = {
+    {L'p', SetupCommand::Preinstall}, {L'i', SetupCommand::Install},
+    {L'u', SetupCommand::Uninstall},  {L'g', SetupCommand::GetPath},
+    {L'c', SetupCommand::CreateNode}, {L'r', SetupCommand::RemoveNode},
+};
+
 SetupCommand CommandOf(wchar_t letter) {
-    switch (letter) {
-    case L'p':
-        return SetupCommand::Preinstall;
-    case L'i':
-        return SetupCommand::Install;
-    case L'u':
-        return SetupCommand::Uninstall;
-    case L'g':
-        return SetupCommand::GetPath;
-    case L'c':
-        return SetupCommand::CreateNode;
-    case L'r':
-        return SetupCommand::RemoveNode;
-    default:
-        return SetupCommand::Invalid;
-    }
+    for (const auto& entry : kCommands)
+        if (entry.letter == letter)
+            return entry.command;
+    return SetupCommand::Invalid;
 }
 
 // The option's second character, lowered; 0 when the option is shorter than that ("/" or
@@ -58,7 +55,7 @@ ParseResult ParseCommandLine(int argc, const wchar_t* const* argv, SetupRequest*
     const wchar_t letter = OptionLetter(argv[1]);
     request->letter[0] = letter;
     request->letter[1] = L'\0';
-    request->command = letter ? CommandOf(letter) : SetupCommand::Invalid;
+    request->command = CommandOf(letter);
     request->path = argv[2];
     request->flags = 0;
     for (int i = kMinArguments; i < argc; ++i) {
