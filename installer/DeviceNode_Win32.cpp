@@ -29,34 +29,45 @@ int Fail(const wchar_t* call) {
 
 enum class Search { Failed, NotFound, Found };
 
+// A device list and the node found in it; the list goes with the object.
+struct FoundNode {
+    HDEVINFO list = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA device = {};
+    FoundNode() = default;
+    FoundNode(const FoundNode&) = delete;
+    FoundNode& operator=(const FoundNode&) = delete;
+    ~FoundNode() { Release(); }
+    void Release() {
+        if (list != INVALID_HANDLE_VALUE)
+            SetupDiDestroyDeviceInfoList(list);
+        list = INVALID_HANDLE_VALUE;
+    }
+};
+
 // Walks the Display class for the first device whose instance ID starts with
-// ROOT\DURIRIVAZI, printing each ID. When found, *list (which the caller then destroys) and
-// *device describe it; otherwise the list is already gone.
-Search FindDeviceNode(HDEVINFO* list, SP_DEVINFO_DATA* device) {
-    HDEVINFO devices = SetupDiGetClassDevsW(&kDisplayClass, nullptr, nullptr, 0);
-    if (devices == INVALID_HANDLE_VALUE) {
+// ROOT\DURIRIVAZI, printing each ID. Only a found node keeps its list.
+Search FindDeviceNode(FoundNode* node) {
+    node->list = SetupDiGetClassDevsW(&kDisplayClass, nullptr, nullptr, 0);
+    if (node->list == INVALID_HANDLE_VALUE) {
         Fail(L"SetupDiGetClassDevs");
         return Search::Failed;
     }
-    SP_DEVINFO_DATA data = {};
-    data.cbSize = sizeof data;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &data); ++index) {
+    node->device.cbSize = sizeof node->device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(node->list, index, &node->device); ++index) {
         wchar_t id[kInstanceIdChars];
-        if (!SetupDiGetDeviceInstanceIdW(devices, &data, id, kInstanceIdChars, nullptr)) {
+        if (!SetupDiGetDeviceInstanceIdW(node->list, &node->device, id, kInstanceIdChars,
+                                         nullptr)) {
             Fail(L"SetupDiGetDeviceInstanceId");
-            SetupDiDestroyDeviceInfoList(devices);
+            node->Release();
             return Search::Failed;
         }
         wprintf(L"Device enum: %ls\n", id);
-        if (wcsncmp(id, kInstancePrefix, kInstancePrefixChars) == 0) {
-            *list = devices;
-            *device = data;
+        if (wcsncmp(id, kInstancePrefix, kInstancePrefixChars) == 0)
             return Search::Found;
-        }
     }
     // The normal end of the list (259) is reported as well.
     Fail(L"SetupDiEnumDeviceInfo");
-    SetupDiDestroyDeviceInfoList(devices);
+    node->Release();
     return Search::NotFound;
 }
 
@@ -81,18 +92,12 @@ int RegisterNewNode(HDEVINFO list) {
 }
 
 int AddNode() {
-    HDEVINFO found = INVALID_HANDLE_VALUE;
-    SP_DEVINFO_DATA existing = {};
-    switch (FindDeviceNode(&found, &existing)) {
-    case Search::Failed:
-        return -1;
-    case Search::Found:
+    FoundNode existing;
+    const Search search = FindDeviceNode(&existing);
+    if (search == Search::Found)
         wprintf(L"*WARNING* devnode already exists.\n");
-        SetupDiDestroyDeviceInfoList(found);
-        return 0;
-    case Search::NotFound:
-        break;
-    }
+    if (search != Search::NotFound)
+        return search == Search::Failed ? -1 : 0;
     HDEVINFO list = SetupDiCreateDeviceInfoList(nullptr, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return Fail(L"SetupDiCreateDeviceInfoList");
@@ -117,20 +122,13 @@ int RemoveFoundNode(HDEVINFO list, SP_DEVINFO_DATA* device) {
 }
 
 int DropNode() {
-    HDEVINFO list = INVALID_HANDLE_VALUE;
-    SP_DEVINFO_DATA device = {};
-    switch (FindDeviceNode(&list, &device)) {
-    case Search::Failed:
-        return -1;
-    case Search::NotFound:
+    FoundNode node;
+    const Search search = FindDeviceNode(&node);
+    if (search == Search::NotFound)
         wprintf(L"No device found.\n");
-        return 0;
-    case Search::Found:
-        break;
-    }
-    const int result = RemoveFoundNode(list, &device);
-    SetupDiDestroyDeviceInfoList(list);
-    return result;
+    if (search != Search::Found)
+        return search == Search::Failed ? -1 : 0;
+    return RemoveFoundNode(node.list, &node.device);
 }
 
 } // namespace
