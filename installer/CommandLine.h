@@ -6,6 +6,11 @@
 
 #include <cstdint>
 
+// mirsetup's exit codes.
+constexpr int kExitStopped = 0; // the command line was refused before anything ran
+constexpr int kExitRan = 1;     // the command ran; its outcome is printed
+constexpr int kExitFailed = -1; // a device node or an install failed, or it could not run
+
 enum class SetupCommand {
     Preinstall, // p
     Install,    // i

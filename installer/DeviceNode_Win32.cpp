@@ -1,5 +1,7 @@
 #include "installer/DeviceNode_Win32.h"
 
+#include "installer/CommandLine.h"
+
 #include <cwchar>
 
 namespace {
@@ -137,16 +139,16 @@ int CreateDeviceNode() {
     wprintf(L"TEST: adding devnode.\n");
     if (AddNode() < 0) {
         wprintf(L"TEST: failed to create devnode\n");
-        return -1;
+        return kExitFailed;
     }
-    return 1;
+    return kExitRan;
 }
 
 int RemoveDeviceNode() {
     wprintf(L"TEST: removing devnode.\n");
     if (DropNode() < 0) {
         wprintf(L"TEST: failed to remove devnode\n");
-        return -1;
+        return kExitFailed;
     }
-    return 1;
+    return kExitRan;
 }

@@ -6,12 +6,12 @@
 
 #include <setupapi.h>
 
-// Creates the device node unless one exists. Prints its messages; returns 1, or -1 when the
-// node could not be created.
+// Creates the device node unless one exists. Prints its messages; returns kExitRan, or
+// kExitFailed when the node could not be created.
 int CreateDeviceNode();
 
-// Removes the first device node found. Prints its messages; returns 1 (also when there was
-// none), or -1 when the removal failed.
+// Removes the first device node found. Prints its messages; returns kExitRan (also when there
+// was none), or kExitFailed when the removal failed.
 int RemoveDeviceNode();
 
 // SetupDiSetClassInstallParamsW, reached through this one function so that a test build of

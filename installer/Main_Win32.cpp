@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr int kExitStopped = 0; // the command line was refused before anything ran
-constexpr int kExitRan = 1;
-constexpr int kExitFailed = -1;
-
 // Makes the full INF path. Returns 0, or the Windows error: a path that does not fit the
 // buffer would leave it undefined, and must not reach DIFxAPI.
 DWORD MakeFullPath(const wchar_t* path, wchar_t (&fullPath)[MAX_PATH]) {

@@ -22,7 +22,7 @@ int Preinstall(const wchar_t* fullPath, DWORD flags, const DifxApi& difx) {
         wprintf(L"INFO: package was already in store.\n");
     else
         PrintFailure(code);
-    return 1;
+    return kExitRan;
 }
 
 int Install(const wchar_t* fullPath, DWORD flags, const DifxApi& difx) {
@@ -40,11 +40,11 @@ int Install(const wchar_t* fullPath, DWORD flags, const DifxApi& difx) {
                 L"INF.\n");
     } else {
         PrintFailure(code);
-        return -1;
+        return kExitFailed;
     }
     if (needReboot)
         wprintf(L"INFO: Machine will have to be rebooted to complete install.");
-    return 1;
+    return kExitRan;
 }
 
 int Uninstall(const wchar_t* fullPath, DWORD flags, const DifxApi& difx) {
@@ -57,7 +57,7 @@ int Uninstall(const wchar_t* fullPath, DWORD flags, const DifxApi& difx) {
         PrintFailure(code);
     if (needReboot)
         wprintf(L"INFO: Machine will have to be rebooted to complete uninstall.");
-    return 1;
+    return kExitRan;
 }
 
 int GetPath(const wchar_t* fullPath, const DifxApi& difx) {
@@ -71,7 +71,7 @@ int GetPath(const wchar_t* fullPath, const DifxApi& difx) {
     } else {
         PrintFailure(code);
     }
-    return 1;
+    return kExitRan;
 }
 
 } // namespace
@@ -88,7 +88,7 @@ int RunPackageCommand(SetupCommand command, const wchar_t* fullPath, DWORD flags
     case SetupCommand::GetPath:
         return GetPath(fullPath, difx);
     default:
-        return -1;
+        return kExitFailed;
     }
 }
 

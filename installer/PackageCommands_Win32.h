@@ -5,8 +5,8 @@
 #include "installer/CommandLine.h"
 #include "installer/DifxApi_Win32.h"
 
-// Runs one of the four package commands on the full INF path. Returns 1 when the command
-// ran (its outcome printed), -1 when an install failed.
+// Runs one of the four package commands on the full INF path. Returns kExitRan when the
+// command ran (its outcome printed), kExitFailed when an install failed.
 int RunPackageCommand(SetupCommand command, const wchar_t* fullPath, DWORD flags,
                       const DifxApi& difx);
 
