@@ -66,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
     wchar_t fullPath[MAX_PATH];
     const DWORD pathError = MakeFullPath(request.path, fullPath);
     if (pathError != 0) {
-        wprintf(L"ERROR: failed with error code 0x%lX\n", pathError);
+        PrintFailure(pathError);
         return kExitFailed;
     }
 

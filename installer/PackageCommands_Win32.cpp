@@ -9,10 +9,6 @@ constexpr DWORD kNoBetterDriver = ERROR_NO_MORE_ITEMS; // 259
 constexpr DWORD kNoLiveDevice = 0xE000020B;            // ERROR_NO_SUCH_DEVINST
 constexpr DWORD kPathChars = MAX_PATH;
 
-void PrintFailure(DWORD code) {
-    wprintf(L"ERROR: failed with error code 0x%lX\n", code);
-}
-
 int Preinstall(const wchar_t* fullPath, DWORD flags, const DifxApi& difx) {
     wprintf(L"TEST: preinstalling driver package.\n");
     const DWORD code = difx.preinstall(fullPath, flags);
@@ -75,6 +71,10 @@ int GetPath(const wchar_t* fullPath, const DifxApi& difx) {
 }
 
 } // namespace
+
+void PrintFailure(DWORD code) {
+    wprintf(L"ERROR: failed with error code 0x%lX\n", code);
+}
 
 int RunPackageCommand(SetupCommand command, const wchar_t* fullPath, DWORD flags,
                       const DifxApi& difx) {

@@ -10,5 +10,8 @@
 int RunPackageCommand(SetupCommand command, const wchar_t* fullPath, DWORD flags,
                       const DifxApi& difx);
 
+// Prints a failure code (DIFxAPI's, or a Windows error) in hexadecimal.
+void PrintFailure(DWORD code);
+
 // Prints one DIFxAPI log event; registered with DIFXAPISetLogCallbackW.
 void __cdecl PrintLogEvent(DIFXAPI_LOG event, DWORD error, PCWSTR description, PVOID context);
