@@ -103,6 +103,7 @@ TEST(Mirsetup, CommandLineAndPath) {
          1},
         {kStandIn, L"/i b" + longest + L".inf", 0, 0, 0, L"ERROR: failed with error code 0xCE\n",
          kFailed},
+        {kStandIn, L"/i \"\"", 0, 0, 0, L"ERROR: failed with error code 0x7B\n", kFailed},
         {kStandIn, L"/i " + name, 0, 0, 0,
          i + L"Install C:\\" + name + L" 0\nSUCCESS: installed package C:\\" + name + L".\n", 1},
         {kShipped, L"/p x.inf", 0, 0, 0, missing, kFailed},
