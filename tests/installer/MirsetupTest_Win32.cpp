@@ -161,10 +161,10 @@ TEST(Mirsetup, PackageOutcomes) {
 // SetupDiSetClassInstallParamsW is a stub that fails, so only the seam lets the removal run.
 TEST(Mirsetup, DeviceNode) {
     DWORD exitCode = 0;
-    for (int i = 0;
-         i < 4 && RunCase({kSeam, L"/r x", 0, 0, 0, L"", 0}, &exitCode).find(L"removed") !=
-                      std::wstring::npos;)
-        ++i; // nodes left behind by an interrupted run
+    for (int i = 0; i < 4; ++i) // nodes left behind by an interrupted run
+        if (RunCase({kSeam, L"/r x", 0, 0, 0, L"", 0}, &exitCode).find(L"removed") ==
+            std::wstring::npos)
+            break;
     const std::wstring node = L"Device enum: ROOT\\DURIRIVAZI\\0000\n";
     const std::wstring end = L"SetupDiEnumDeviceInfo *ERROR*: 259\n";
     const std::wstring add = L"TEST: adding devnode.\n", remove = L"TEST: removing devnode.\n";
