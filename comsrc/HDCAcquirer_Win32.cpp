@@ -40,7 +40,7 @@ int HDCAcquirer::Open() {
     if (named_ && !deviceName_)
         return -1; // the name could not be kept: never fall back to the whole display
     if (!deviceName_ || displayDeviceExists(deviceName_))
-        hdc_ = CreateDCA("DISPLAY", deviceName_, nullptr, nullptr);
+        hdc_ = g_displayEnumeration.createDC("DISPLAY", deviceName_, nullptr, nullptr);
     handle_ = nullptr;
     return hdc_ ? 0 : -1;
 }

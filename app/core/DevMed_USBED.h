@@ -77,6 +77,7 @@ private:
     void OnRecord(uint32_t type, const uint8_t* payload, size_t payloadSize) override;
     int32_t createBitmap();
     int32_t usableMapping();
+    void copyAllAgain();
 
     HDCAcquirer* acquirer;
     comsrc::RectList* changedAreas;

@@ -100,8 +100,7 @@ int32_t DevMed_USBED::createBitmap() {
         return result;
     }
     bitmap = made;
-    pending.Union(displayRect); // the first copy takes the whole display
-    reportNextCopy = true;
+    copyAllAgain(); // the first copy takes the whole display
     return 0;
 }
 
@@ -172,10 +171,17 @@ int32_t DevMed_USBED::checkDriver() {
     return identify(nullptr, 0);
 }
 
+// After a lost mapping the next one is copied whole and reported whole: what changed in
+// between may have been missed or converted from stale pixels.
+void DevMed_USBED::copyAllAgain() {
+    pending.Union(displayRect);
+    reportNextCopy = true;
+}
+
 int32_t DevMed_USBED::keepMapping() {
     const int32_t result = session.KeepMapping();
     if (result == MirrorSession::kMappingLost)
-        pending.Union(displayRect); // copy everything again from the new mapping
+        copyAllAgain();
     return result;
 }
 
@@ -191,7 +197,7 @@ int32_t DevMed_USBED::usableMapping() {
     if (session.MappedFrameBuffer() == 0)
         return -201;
     if (session.ReadableMapping() == 0) {
-        pending.Union(displayRect); // gone behind our back: map again, copy everything
+        copyAllAgain(); // gone behind our back
         return -200;
     }
     return 0;
