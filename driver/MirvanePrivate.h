@@ -59,6 +59,10 @@ typedef struct MirvanePdev {
     MirvanePool* pools[MIRVANE_POOL_COUNT];
 } MirvanePdev;
 
+#ifdef __cplusplus
+extern "C" { /* for the tests */
+#endif
+
 /* Small memory helpers: the image links no C runtime. */
 void MirvaneZero(void* p, ULONG bytes);
 void MirvaneCopy(void* dst, const void* src, ULONG bytes);
@@ -136,5 +140,9 @@ BOOL APIENTRY DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco
                          RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg,
                          MIX mix);
 VOID APIENTRY DrvSynchronize(DHPDEV dhpdev, RECTL* prcl);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif /* MIRVANE_PRIVATE_H */

@@ -61,7 +61,7 @@ void StandInSetIoctlFault(ULONG code, enum StandInIoctlFault fault);
 void StandInSetRemap(ULONG remap);
 /* The value the private query request answers. */
 void StandInSetQueryValue(ULONG value);
-/* Memory that does not keep what is written: reads give 0xFFFFFFFF (host build only). */
+/* From now on the frame buffer forgets what is written to its first page: reads give ones. */
 BOOL StandInBreakFrameBuffer(void);
 /* The process value the map request accepts: the calling process. */
 ULONG StandInProcess(void);

@@ -3,8 +3,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#define _GNU_SOURCE /* memfd_create, MAP_32BIT */
+#define _GNU_SOURCE /* memfd_create, MAP_32BIT, REG_EFL */
+#include <signal.h>
 #include <sys/mman.h>
+#include <ucontext.h>
 #include <unistd.h>
 #endif
 #include <string.h>
@@ -78,6 +80,106 @@ static BOOL NewMemory(ULONG bytes) {
 }
 #endif
 
+/* Memory that forgets writes: the first page of the frame buffer is kept inaccessible; an
+ * access to it is let through for one instruction (trap flag), after which the page is
+ * filled with ones and closed again. */
+#define PAGE 4096
+#define TRAP_FLAG 0x100
+static BYTE* g_brokenPage;
+
+static BOOL OnBrokenPage(const void* at) {
+    return g_brokenPage != NULL && (const BYTE*)at >= g_brokenPage &&
+           (const BYTE*)at < g_brokenPage + PAGE;
+}
+
+#ifdef _WIN32
+static PVOID g_handler;
+
+static void ProtectBrokenPage(BOOL open) {
+    DWORD old;
+    VirtualProtect(g_brokenPage, PAGE, open ? PAGE_READWRITE : PAGE_NOACCESS, &old);
+}
+
+static LONG CALLBACK OnException(EXCEPTION_POINTERS* e) {
+    DWORD code = e->ExceptionRecord->ExceptionCode;
+    if (code == EXCEPTION_ACCESS_VIOLATION &&
+        OnBrokenPage((const void*)e->ExceptionRecord->ExceptionInformation[1])) {
+        ProtectBrokenPage(TRUE);
+        e->ContextRecord->EFlags |= TRAP_FLAG;
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    if (code == EXCEPTION_SINGLE_STEP && g_brokenPage != NULL) {
+        memset(g_brokenPage, 0xFF, PAGE);
+        ProtectBrokenPage(FALSE);
+        e->ContextRecord->EFlags &= ~(DWORD)TRAP_FLAG;
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+static void CatchFaults(BOOL on) {
+    if (on) {
+        g_handler = AddVectoredExceptionHandler(1, OnException);
+    } else {
+        RemoveVectoredExceptionHandler(g_handler);
+    }
+}
+#else
+static struct sigaction g_oldSegv, g_oldTrap;
+
+static void ProtectBrokenPage(BOOL open) {
+    mprotect(g_brokenPage, PAGE, open ? PROT_READ | PROT_WRITE : PROT_NONE);
+}
+
+static void OnFault(int sig, siginfo_t* info, void* context) {
+    (void)sig;
+    if (!OnBrokenPage(info->si_addr)) {
+        sigaction(SIGSEGV, &g_oldSegv, NULL); /* not ours: fault again, as before */
+        return;
+    }
+    ProtectBrokenPage(TRUE);
+    ((ucontext_t*)context)->uc_mcontext.gregs[REG_EFL] |= TRAP_FLAG;
+}
+
+static void OnStep(int sig, siginfo_t* info, void* context) {
+    (void)sig, (void)info;
+    memset(g_brokenPage, 0xFF, PAGE);
+    ProtectBrokenPage(FALSE);
+    ((ucontext_t*)context)->uc_mcontext.gregs[REG_EFL] &= ~(greg_t)TRAP_FLAG;
+}
+
+static void CatchFaults(BOOL on) {
+    if (on) {
+        struct sigaction sa;
+        memset(&sa, 0, sizeof(sa));
+        sa.sa_flags = SA_SIGINFO;
+        sa.sa_sigaction = OnFault;
+        sigaction(SIGSEGV, &sa, &g_oldSegv);
+        sa.sa_sigaction = OnStep;
+        sigaction(SIGTRAP, &sa, &g_oldTrap);
+    } else {
+        sigaction(SIGSEGV, &g_oldSegv, NULL);
+        sigaction(SIGTRAP, &g_oldTrap, NULL);
+    }
+}
+#endif
+
+BOOL StandInBreakFrameBuffer(void) {
+    CatchFaults(TRUE);
+    g_brokenPage = g_memory + MIRVANE_FRAME_OFFSET;
+    memset(g_brokenPage, 0xFF, PAGE);
+    ProtectBrokenPage(FALSE);
+    return TRUE;
+}
+
+static void RepairFrameBuffer(void) {
+    if (g_brokenPage != NULL) {
+        ProtectBrokenPage(TRUE);
+        CatchFaults(FALSE);
+        g_brokenPage = NULL;
+    }
+}
+
 VIDEO_MODE_INFORMATION StandInMode(ULONG index, ULONG width, ULONG height, ULONG bits,
                                    ULONG frequency) {
     VIDEO_MODE_INFORMATION m;
@@ -124,6 +226,7 @@ void StandInSetModes(const VIDEO_MODE_INFORMATION* modes, ULONG count) {
         largest = bytes > largest ? bytes : largest;
     }
     ULONG bytes = MIRVANE_FRAME_OFFSET + (ULONG)largest;
+    RepairFrameBuffer();
     UnmapAll();
     if (g_memory == NULL || bytes > g_memoryBytes) {
         NewMemory(bytes);
