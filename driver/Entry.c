@@ -69,17 +69,14 @@ BOOL APIENTRY DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pde
     return TRUE;
 }
 
-void MirvaneZero(void* p, ULONG bytes) {
-    volatile BYTE* b = (volatile BYTE*)p; /* volatile: no call back into memset */
-    while (bytes-- > 0) {
-        *b++ = 0;
-    }
+/* The compiler's own copies: inline for small fixed sizes, otherwise memcpy and memset, which
+ * the image carries itself (Runtime.c). */
+void MirvaneZero(void* p, ULONG bytes)
+{
+    __builtin_memset(p, 0, bytes);
 }
 
-void MirvaneCopy(void* dst, const void* src, ULONG bytes) {
-    volatile BYTE* d = (volatile BYTE*)dst;
-    const BYTE* s = (const BYTE*)src;
-    while (bytes-- > 0) {
-        *d++ = *s++;
-    }
+void MirvaneCopy(void* dst, const void* src, ULONG bytes)
+{
+    __builtin_memcpy(dst, src, bytes);
 }

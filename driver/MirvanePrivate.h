@@ -63,7 +63,7 @@ typedef struct MirvanePdev {
 extern "C" { /* for the tests */
 #endif
 
-/* Small memory helpers: the image links no C runtime. */
+/* Memory helpers: the image links no C runtime. */
 void MirvaneZero(void* p, ULONG bytes);
 void MirvaneCopy(void* dst, const void* src, ULONG bytes);
 
