@@ -49,6 +49,9 @@ static LONG CopyRect(MirvanePdev* pdev, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVO
     if (bytes > 0x7FFFFFFFu) { /* the count is the result */
         return USBED_ERR_RECT;
     }
+    if (bytes == 0) { /* an empty rectangle needs no output at all */
+        return 0;
+    }
     if (!Fits(pvOut, cjOut, bytes)) {
         return USBED_ERR_OUTPUT_SIZE;
     }

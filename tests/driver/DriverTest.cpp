@@ -408,6 +408,8 @@ TEST_F(Driver, CopyRectStaysInsideTheSurface) {
     EXPECT_EQ(Esc(USBED_ESC_COPY_RECT, 16, nullptr, 24, out), USBED_ERR_INPUT_SIZE);
     in = {5, 0, 5, 640};
     EXPECT_EQ(Esc(USBED_ESC_COPY_RECT, 16, in.data(), 0, nullptr), 0);
+    in = {0, 7, 480, 7};
+    EXPECT_EQ(Esc(USBED_ESC_COPY_RECT, 16, in.data(), 0, nullptr), 0);
     const EscapeIn refused[] = {{0, 5, 1, 4},
                                 {0, 0, 1, 641},
                                 {479, 0, 481, 1},

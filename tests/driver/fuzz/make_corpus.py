@@ -41,10 +41,11 @@ SEEDS = {
     + struct.pack("<hhhh", -2, -12, 8, 14) + bytes([3])
     + struct.pack("<hhhhhh", 100, 50, 110, 50, 120, 60) + bytes([0]) + bytes([4, 1])
     + fill(0, 0, 1, 1, 0),
-    "queue_limit": IDENTIFY + fill(0, 0, 1, 1, 0, 128) + esc("get_many", 2, 0, 48)
+    "queue_limit": IDENTIFY + fill(0, 0, 1, 1, 0, 255) + fill(0, 0, 1, 1, 0, 255) + esc("get_many", 2, 0, 48)
     + esc("get_many", 2, 0, 50000),
 }
 
+# Inputs that once found a fault are kept in corpus/ beside these seeds.
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
 os.makedirs(here, exist_ok=True)
 for name, data in SEEDS.items():
