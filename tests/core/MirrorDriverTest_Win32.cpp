@@ -1,0 +1,257 @@
+// External-monitor capture against the real mirvane.dll, loaded beside the stand-in
+// win32k.sys: the escape seam leads to the driver's DrvEscape, and the model miniport maps
+// the frame buffer into this process. With MIRROR_OUT set (a folder), the frame loop case
+// leaves dumps of the frame buffer and the bytes sent, which mirror_driver_check.sh compares
+// with mirtool convert.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "StandIn.h"
+#include "app/core/App_Win32.h"
+#include "app/core/DevMed_USBED.h"
+#include "app/core/Discovery.h"
+#include "app/core/Globals.h"
+#include "app/link/SenderLink.h"
+#include "comsrc/DIBitmap.h"
+#include "comsrc/HDCAcquirer_Win32.h"
+#include "comsrc/RectList.h"
+#include "tests/core/RecordingStream.h"
+
+namespace {
+
+constexpr LONG kWidth = 640, kHeight = 480;
+StandInDevice g_dev;
+int g_lostIdentifies = 0; // identify answers lost on the way, as on a stale device context
+int64_t g_now = 5000;
+
+int WINAPI DriverEscape(HDC, int code, int inSize, LPCSTR in, int outSize, LPSTR out) {
+    if (uint32_t(code) == USBED_ESC_IDENTIFY && g_lostIdentifies > 0 && g_lostIdentifies--)
+        return 0;
+    return StandInEscape(&g_dev, ULONG(code), ULONG(inSize), const_cast<char*>(in), ULONG(outSize),
+                         out);
+}
+
+uint8_t* Frame() {
+    return StandInVideoMemory() + MIRVANE_FRAME_OFFSET;
+}
+
+void Fill(const RECT& r, ULONG colour) {
+    RECTL rect{r.left, r.top, r.right, r.bottom};
+    ASSERT_TRUE(StandInFill(&g_dev, &rect, colour));
+}
+
+// Pixels the stand-in engine would not paint itself (text, paths, the driver's own work).
+void Paint(const RECT& r, uint32_t colour) {
+    for (LONG y = r.top; y < r.bottom; ++y)
+        for (LONG x = r.left; x < r.right; ++x)
+            std::memcpy(Frame() + (y * kWidth + x) * 4, &colour, 4);
+}
+
+template <class F> F Hook(ULONG index) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(StandInFunction(&g_dev, index)));
+}
+
+// Text of one glyph box and a stroked path: painted here, recorded by the driver's hooks.
+void Text(LONG x, LONG y) {
+    Paint(RECT{x + 2, y + 2, x + 22, y + 8}, 0);
+    GLYPHBITS bits{{0, 0}, {24, 10}, {0}};
+    GLYPHDEF def;
+    def.pgb = &bits;
+    GLYPHPOS glyph{0, &def, {x, y}};
+    STROBJ text{};
+    text.cGlyphs = 1;
+    text.pgp = &glyph;
+    using TextFn = BOOL(APIENTRY*)(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*,
+                                   BRUSHOBJ*, POINTL*, MIX);
+    ASSERT_TRUE(Hook<TextFn>(INDEX_DrvTextOut)(g_dev.surface, &text, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr, 0));
+}
+
+void Path(const RECT& r) {
+    Paint(r, 0x00404040);
+    StandInPath path{{0, 0}, {r.left * 16, r.top * 16, r.right * 16, r.bottom * 16}};
+    using PathFn = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*,
+                                   LINEATTRS*, MIX);
+    ASSERT_TRUE(Hook<PathFn>(INDEX_DrvStrokePath)(g_dev.surface, &path.path, nullptr, nullptr,
+                                                  nullptr, nullptr, nullptr, 0));
+}
+
+// A line whose bounds the caller states, even past the display's edge.
+void Line(const RECT& bounds) {
+    RECTL b{bounds.left, bounds.top, bounds.right, bounds.bottom};
+    using LineFn =
+        BOOL(APIENTRY*)(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, LONG, LONG, LONG, LONG, RECTL*, MIX);
+    ASSERT_TRUE(Hook<LineFn>(INDEX_DrvLineTo)(g_dev.surface, nullptr, nullptr, b.left, b.top,
+                                              b.right, b.bottom, &b, 0));
+}
+
+bool Reported(comsrc::RectList& list, const RECT& r) {
+    for (uint32_t i = 0; i < list.GetCount(); ++i)
+        if (comsrc::equalRects(*list.GetAt(i), r))
+            return true;
+    return false;
+}
+
+bool SameAsFrame(DevMed_USBED& mediator) {
+    return std::memcmp(mediator.frameBitmap()->GetPixels(), Frame(), kWidth * kHeight * 4) == 0;
+}
+
+class MirrorDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StandInReset();
+        ASSERT_TRUE(StandInOpen(&g_dev, kWidth, kHeight, 32, 60));
+        ASSERT_NE(g_dev.surface, nullptr);
+        g_mirrorEscape = DriverEscape;
+    }
+    void TearDown() override {
+        g_mirrorEscape = ExtEscape;
+        StandInClose(&g_dev);
+    }
+};
+
+TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
+    HDCAcquirer acquirer(nullptr);
+    ASSERT_EQ(acquirer.Open(), 0);
+    comsrc::RectList changed(256, 16);
+    DevMed_USBED mediator(RECT{1280, 0, 1920, 480}, &acquirer, &changed);
+    mediator.platform().clock = [] { return g_now; };
+    g_lostIdentifies = 1;
+    EXPECT_EQ(mediator.checkDriver(), 0); // on the retry; change tracking is now on
+    g_lostIdentifies = 2;
+    EXPECT_EQ(mediator.checkDriver(), -1);
+
+    Fill(RECT{0, 0, kWidth, kHeight}, 0x00808080); // queued before the first capture
+    EXPECT_EQ(mediator.capture(), 0);              // flushed, yet the display is copied whole
+    EXPECT_TRUE(Reported(changed, RECT{0, 0, kWidth, kHeight}));
+    EXPECT_TRUE(SameAsFrame(mediator));
+
+    changed.RemoveAll();
+    Text(10, 10);
+    Path(RECT{40, 30, 60, 50});
+    Paint(RECT{631, 12, kWidth, 14}, 0x00FF00FF);
+    Line(RECT{631, 12, kWidth + 10, 14});
+    EXPECT_EQ(mediator.capture(), 1);
+    EXPECT_TRUE(SameAsFrame(mediator));
+    EXPECT_TRUE(Reported(changed, RECT{624, 0, kWidth, 16})); // clipped before it was added
+
+    for (LONG i = 0; i < 130; ++i) // a region of more than 126 rectangles
+        Fill(RECT{i * 4, i * 3, i * 4 + 2, i * 3 + 1}, 0x00FFFFFF);
+    Paint(RECT{600, 470, 601, 471}, 0x000000FF); // in none of them
+    mediator.capture();
+    EXPECT_TRUE(SameAsFrame(mediator));
+
+    g_now += 10;
+    mediator.capture();
+    EXPECT_EQ(StandInKeepAliveCount(), 1u);
+
+    StandInDropMappings(); // the device stops behind the mediator's back
+    Fill(RECT{0, 0, 8, 8}, 0);
+    mediator.capture(); // reads nothing
+    Paint(RECT{0, 0, kWidth, kHeight}, 0x00345678);
+    changed.RemoveAll();
+    mediator.capture(); // mapped again: copied and reported whole
+    EXPECT_TRUE(SameAsFrame(mediator));
+    EXPECT_TRUE(Reported(changed, RECT{0, 0, kWidth, kHeight}));
+
+    g_now += 13; // a pause longer than a mapping lives (a modal dialog)
+    Paint(RECT{0, 0, kWidth, kHeight}, 0x00876543);
+    changed.RemoveAll();
+    mediator.capture();
+    mediator.capture();
+    EXPECT_TRUE(SameAsFrame(mediator));
+    EXPECT_TRUE(Reported(changed, RECT{0, 0, kWidth, kHeight}));
+    EXPECT_EQ(StandInMappingCount(), 1u);
+}
+
+// The enumeration shows the mirror display first, at (1280, 0) with 640 x 480 pixels.
+BOOL WINAPI Devices(LPCSTR device, DWORD index, PDISPLAY_DEVICEA info, DWORD flags) {
+    if (index > 0)
+        return EnumDisplayDevicesA(device, index - 1, info, flags);
+    std::strcpy(info->DeviceName, "\\\\.\\DISPLAY9");
+    std::strcpy(info->DeviceString, "Mirvane Mirror Display");
+    return TRUE;
+}
+
+BOOL WINAPI Settings(LPCSTR, DWORD, DEVMODEA* mode) {
+    mode->dmPosition = POINTL{1280, 0};
+    mode->dmPelsWidth = kWidth;
+    mode->dmPelsHeight = kHeight;
+    return TRUE;
+}
+
+// Converts one frame and waits until the link has written it.
+void ConvertAndSend(SenderLink& link, Recorder& sent) {
+    const uint32_t room = link.FreeSpace();
+    convertFrame();
+    for (int i = 0; i < 500 && (link.FreeSpace() != room || sent.Size() == 0); ++i)
+        Sleep(10);
+    Sleep(50);
+}
+
+void Save(const char* name, const void* bytes, size_t size, const char* header = "") {
+    const char* folder = std::getenv("MIRROR_OUT");
+    if (!folder)
+        return;
+    FILE* f = std::fopen((std::string(folder) + "\\" + name).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(header, f);
+    std::fwrite(bytes, 1, size, f);
+    std::fclose(f);
+}
+
+// The frame buffer as a binary PPM.
+void Dump(const char* name) {
+    std::string rgb;
+    for (LONG i = 0; i < kWidth * kHeight; ++i)
+        rgb += {char(Frame()[i * 4 + 2]), char(Frame()[i * 4 + 1]), char(Frame()[i * 4])};
+    Save(name, rgb.data(), rgb.size(), "P6\n640 480\n255\n");
+}
+
+TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
+    const DisplayEnumeration saved = g_displayEnumeration;
+    g_displayEnumeration = {Devices, Settings, CreateDCA};
+    resetGlobalState();
+    g_runMode = 1;
+    ASSERT_EQ(discoverDisplays(), 0);
+    ASSERT_EQ(g_captureReady, 1);
+    Fill(RECT{0, 0, kWidth, kHeight}, 0x00FFFFFF);
+    Fill(RECT{8, 8, 56, 40}, 0x00000000);
+    Fill(RECT{64, 0, 128, 64}, 0x00606060);
+    Recorder* sent = new Recorder;
+    SenderLink* link = new SenderLink(std::unique_ptr<multio::Stream>(sent));
+    g_links.assign(4, nullptr);
+    g_links[0] = link;
+    g_monitors[0].active = g_monitors[0].linkUp = g_linksUp = 1;
+    g_monitors[0].dither = 0; // error diffusion would depend on which areas were converted
+    EXPECT_EQ(recreateMediator(), 0); // as after a link start: identify switches tracking on
+    ConvertAndSend(*link, *sent);
+    const std::string first = sent->Bytes();
+    EXPECT_GT(first.size(), 0u);
+    Save("sent1.bin", first.data(), first.size());
+    Dump("frame1.ppm");
+
+    Text(20, 44);
+    Path(RECT{90, 10, 120, 30});
+    Fill(RECT{0, 56, 40, 64}, 0x00000000);
+    ConvertAndSend(*link, *sent);
+    EXPECT_GT(sent->Size(), first.size());
+    Save("sent2.bin", sent->Bytes().data(), sent->Size());
+    Dump("frame2.ppm");
+    EXPECT_EQ(checkMirrorDriver(), 0);
+
+    link->Stop();
+    delete link;
+    g_links.clear();
+    releaseCaptureObjects();
+    g_displayEnumeration = saved;
+}
+
+} // namespace
