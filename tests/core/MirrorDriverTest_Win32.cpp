@@ -196,23 +196,23 @@ void ConvertAndSend(SenderLink& link, Recorder& sent) {
     Sleep(50);
 }
 
-void Save(const char* name, const void* bytes, size_t size, const char* header = "") {
+// Leaves the bytes sent so far and the frame buffer as a binary PPM in MIRROR_OUT, if set.
+void Save(int frame, const std::string& sent) {
     const char* folder = std::getenv("MIRROR_OUT");
-    if (!folder)
-        return;
-    FILE* f = std::fopen((std::string(folder) + "\\" + name).c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(header, f);
-    std::fwrite(bytes, 1, size, f);
-    std::fclose(f);
-}
-
-// The frame buffer as a binary PPM.
-void Dump(const char* name) {
-    std::string rgb;
-    for (LONG i = 0; i < kWidth * kHeight; ++i)
+    std::string rgb = "P6\n640 480\n255\n";
+    for (LONG i = 0; folder && i < kWidth * kHeight; ++i)
         rgb += {char(Frame()[i * 4 + 2]), char(Frame()[i * 4 + 1]), char(Frame()[i * 4])};
-    Save(name, rgb.data(), rgb.size(), "P6\n640 480\n255\n");
+    for (const std::string& name : {"sent", "frame"}) {
+        if (!folder)
+            return;
+        const std::string path =
+            folder + ("\\" + name) + std::to_string(frame) + (name == "sent" ? ".bin" : ".ppm");
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr) << path;
+        const std::string& bytes = name == "sent" ? sent : rgb;
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
 }
 
 TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
@@ -230,21 +230,19 @@ TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
     g_links.assign(4, nullptr);
     g_links[0] = link;
     g_monitors[0].active = g_monitors[0].linkUp = g_linksUp = 1;
-    g_monitors[0].dither = 0; // error diffusion would depend on which areas were converted
+    g_monitors[0].dither = 0;         // error diffusion would depend on which areas were converted
     EXPECT_EQ(recreateMediator(), 0); // as after a link start: identify switches tracking on
     ConvertAndSend(*link, *sent);
     const std::string first = sent->Bytes();
     EXPECT_GT(first.size(), 0u);
-    Save("sent1.bin", first.data(), first.size());
-    Dump("frame1.ppm");
+    Save(1, first);
 
     Text(20, 44);
     Path(RECT{90, 10, 120, 30});
     Fill(RECT{0, 56, 40, 64}, 0x00000000);
     ConvertAndSend(*link, *sent);
     EXPECT_GT(sent->Size(), first.size());
-    Save("sent2.bin", sent->Bytes().data(), sent->Size());
-    Dump("frame2.ppm");
+    Save(2, sent->Bytes());
     EXPECT_EQ(checkMirrorDriver(), 0);
 
     link->Stop();
