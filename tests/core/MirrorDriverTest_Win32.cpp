@@ -1,8 +1,8 @@
 // External-monitor capture against the real mirvane.dll, loaded beside the stand-in
-// win32k.sys: the escape seam leads to the driver's DrvEscape, and the model miniport maps
-// the frame buffer into this process. With MIRROR_OUT set (a folder), the frame loop case
-// leaves dumps of the frame buffer and the bytes sent, which mirror_driver_check.sh compares
-// with mirtool convert.
+// win32k.sys and drawn on through its hooks: the escape seam leads to the driver's DrvEscape, and
+// the model miniport maps the frame buffer into this process. With MIRROR_OUT set (a folder), the
+// frame loop case leaves dumps of the frame buffer and the bytes sent, which mirror_driver_check.sh
+// compares with mirtool convert.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include "StandIn.h"
 #include "app/core/App_Win32.h"
 #include "app/core/DevMed_USBED.h"
 #include "app/core/Discovery.h"
@@ -23,6 +22,7 @@
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"
 #include "tests/core/RecordingStream.h"
+#include "tools/mirexternal/DriverScene.h"
 
 namespace {
 
@@ -39,57 +39,11 @@ int WINAPI DriverEscape(HDC, int code, int inSize, LPCSTR in, int outSize, LPSTR
 }
 
 uint8_t* Frame() {
-    return StandInVideoMemory() + MIRVANE_FRAME_OFFSET;
+    return scenePixel(g_dev, 0, 0);
 }
 
-void Fill(const RECT& r, ULONG colour) {
-    RECTL rect{r.left, r.top, r.right, r.bottom};
-    ASSERT_TRUE(StandInFill(&g_dev, &rect, colour));
-}
-
-// Pixels the stand-in engine would not paint itself (text, paths, the driver's own work).
-void Paint(const RECT& r, uint32_t colour) {
-    for (LONG y = r.top; y < r.bottom; ++y)
-        for (LONG x = r.left; x < r.right; ++x)
-            std::memcpy(Frame() + (y * kWidth + x) * 4, &colour, 4);
-}
-
-template <class F> F Hook(ULONG index) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(StandInFunction(&g_dev, index)));
-}
-
-// Text of one glyph box and a stroked path: painted here, recorded by the driver's hooks.
-void Text(LONG x, LONG y) {
-    Paint(RECT{x + 2, y + 2, x + 22, y + 8}, 0);
-    GLYPHBITS bits{{0, 0}, {24, 10}, {0}};
-    GLYPHDEF def;
-    def.pgb = &bits;
-    GLYPHPOS glyph{0, &def, {x, y}};
-    STROBJ text{};
-    text.cGlyphs = 1;
-    text.pgp = &glyph;
-    using TextFn = BOOL(APIENTRY*)(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*,
-                                   BRUSHOBJ*, POINTL*, MIX);
-    ASSERT_TRUE(Hook<TextFn>(INDEX_DrvTextOut)(g_dev.surface, &text, nullptr, nullptr, nullptr,
-                                               nullptr, nullptr, nullptr, nullptr, 0));
-}
-
-void Path(const RECT& r) {
-    Paint(r, 0x00404040);
-    StandInPath path{{0, 0}, {r.left * 16, r.top * 16, r.right * 16, r.bottom * 16}};
-    using PathFn = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*,
-                                   LINEATTRS*, MIX);
-    ASSERT_TRUE(Hook<PathFn>(INDEX_DrvStrokePath)(g_dev.surface, &path.path, nullptr, nullptr,
-                                                  nullptr, nullptr, nullptr, 0));
-}
-
-// A line whose bounds the caller states, even past the display's edge.
-void Line(const RECT& bounds) {
-    RECTL b{bounds.left, bounds.top, bounds.right, bounds.bottom};
-    using LineFn =
-        BOOL(APIENTRY*)(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, LONG, LONG, LONG, LONG, RECTL*, MIX);
-    ASSERT_TRUE(Hook<LineFn>(INDEX_DrvLineTo)(g_dev.surface, nullptr, nullptr, b.left, b.top,
-                                              b.right, b.bottom, &b, 0));
+void Fill(const RECT& r, uint32_t colour) {
+    ASSERT_TRUE(sceneFill(g_dev, r, colour));
 }
 
 bool Reported(comsrc::RectList& list, const RECT& r) {
@@ -134,17 +88,16 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     EXPECT_TRUE(SameAsFrame(mediator));
 
     changed.RemoveAll();
-    Text(10, 10);
-    Path(RECT{40, 30, 60, 50});
-    Paint(RECT{631, 12, kWidth, 14}, 0x00FF00FF);
-    Line(RECT{631, 12, kWidth + 10, 14});
+    ASSERT_TRUE(sceneText(g_dev, 10, 10) && scenePath(g_dev, RECT{40, 30, 60, 50}));
+    scenePaint(g_dev, RECT{631, 12, kWidth, 14}, 0x00FF00FF);
+    ASSERT_TRUE(sceneLine(g_dev, RECT{631, 12, kWidth + 10, 14}));
     EXPECT_EQ(mediator.capture(), 1);
     EXPECT_TRUE(SameAsFrame(mediator));
     EXPECT_TRUE(Reported(changed, RECT{624, 0, kWidth, 16})); // clipped before it was added
 
     for (LONG i = 0; i < 130; ++i) // a region of more than 126 rectangles
         Fill(RECT{i * 4, i * 3, i * 4 + 2, i * 3 + 1}, 0x00FFFFFF);
-    Paint(RECT{600, 470, 601, 471}, 0x000000FF); // in none of them
+    scenePaint(g_dev, RECT{600, 470, 601, 471}, 0x000000FF); // in none of them
     mediator.capture();
     EXPECT_TRUE(SameAsFrame(mediator));
 
@@ -155,14 +108,14 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     StandInDropMappings(); // the device stops behind the mediator's back
     Fill(RECT{0, 0, 8, 8}, 0);
     mediator.capture(); // reads nothing
-    Paint(RECT{0, 0, kWidth, kHeight}, 0x00345678);
+    scenePaint(g_dev, RECT{0, 0, kWidth, kHeight}, 0x00345678);
     changed.RemoveAll();
     mediator.capture(); // mapped again: copied and reported whole
     EXPECT_TRUE(SameAsFrame(mediator));
     EXPECT_TRUE(Reported(changed, RECT{0, 0, kWidth, kHeight}));
 
     g_now += 13; // a pause longer than a mapping lives (a modal dialog)
-    Paint(RECT{0, 0, kWidth, kHeight}, 0x00876543);
+    scenePaint(g_dev, RECT{0, 0, kWidth, kHeight}, 0x00876543);
     changed.RemoveAll();
     mediator.capture();
     mediator.capture();
@@ -202,7 +155,7 @@ void Save(int frame, const std::string& sent) {
     std::string rgb = "P6\n640 480\n255\n";
     for (LONG i = 0; folder && i < kWidth * kHeight; ++i)
         rgb += {char(Frame()[i * 4 + 2]), char(Frame()[i * 4 + 1]), char(Frame()[i * 4])};
-    for (const std::string& name : {"sent", "frame"}) {
+    for (const std::string name : {"sent", "frame"}) {
         if (!folder)
             return;
         const std::string path =
@@ -237,8 +190,7 @@ TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
     EXPECT_GT(first.size(), 0u);
     Save(1, first);
 
-    Text(20, 44);
-    Path(RECT{90, 10, 120, 30});
+    ASSERT_TRUE(sceneText(g_dev, 20, 44) && scenePath(g_dev, RECT{90, 10, 120, 30}));
     Fill(RECT{0, 56, 40, 64}, 0x00000000);
     ConvertAndSend(*link, *sent);
     EXPECT_GT(sent->Size(), first.size());
