@@ -83,7 +83,7 @@ void drawBackground() {
     sceneFill(g_device, RECT{0, 0, 1, 64}, kBlack);
     sceneFill(g_device, RECT{127, 0, 128, 64}, kBlack);
     blitText("Mirvane", 4, 3, 90, 20, 18);
-    blitText("external monitor", 4, 23, 120, 14, 12);
+    blitText("external", 4, 23, 80, 14, 12);
     scenePath(g_device, RECT{96, 6, 122, 16});
 }
 
@@ -102,7 +102,7 @@ void CALLBACK drawFrame(HWND, UINT, UINT_PTR, DWORD) {
     if (frame % 20 == 0) {
         char counter[16];
         std::snprintf(counter, sizeof counter, "%u s", frame / 20);
-        blitText(counter, 96, 22, 30, 14, 12);
+        blitText(counter, 90, 23, 34, 14, 12);
     }
 }
 
