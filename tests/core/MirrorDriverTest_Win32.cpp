@@ -1,7 +1,7 @@
-// External-monitor capture against the real mirvane.dll, loaded beside the stand-in
-// win32k.sys and drawn on through its hooks: the escape seam leads to the driver's DrvEscape, and
-// the model miniport maps the frame buffer into this process. With MIRROR_OUT set (a folder), the
-// frame loop case leaves dumps of the frame buffer and the bytes sent, which mirror_driver_check.sh
+// External-monitor capture against the real mirvane.dll beside the stand-in win32k.sys,
+// drawn on through its hooks: the escape seam leads to the driver's DrvEscape, and the model
+// miniport maps the frame buffer into this process. With MIRROR_OUT set (a folder), the frame
+// loop case leaves dumps of the frame buffer and the bytes sent, which mirror_driver_check.sh
 // compares with mirtool convert.
 #include <windows.h>
 
@@ -23,27 +23,19 @@
 #include "comsrc/RectList.h"
 #include "tests/core/RecordingStream.h"
 #include "tools/mirexternal/DriverScene.h"
+#include "tools/mirexternal/StandInDisplay.h"
 
 namespace {
 
-constexpr LONG kWidth = 640, kHeight = 480;
-StandInDevice g_dev;
+constexpr LONG kWidth = kStandInWidth, kHeight = kStandInHeight;
+StandInDevice& g_dev = g_standInDisplay;
 int g_lostIdentifies = 0; // identify answers lost on the way, as on a stale device context
 int64_t g_now = 5000;
 
 int WINAPI DriverEscape(HDC, int code, int inSize, LPCSTR in, int outSize, LPSTR out) {
     if (uint32_t(code) == USBED_ESC_IDENTIFY && g_lostIdentifies > 0 && g_lostIdentifies--)
         return 0;
-    return StandInEscape(&g_dev, ULONG(code), ULONG(inSize), const_cast<char*>(in), ULONG(outSize),
-                         out);
-}
-
-uint8_t* Frame() {
-    return scenePixel(g_dev, 0, 0);
-}
-
-void Fill(const RECT& r, uint32_t colour) {
-    ASSERT_TRUE(sceneFill(g_dev, r, colour));
+    return standInEscape(nullptr, code, inSize, in, outSize, out);
 }
 
 bool Reported(comsrc::RectList& list, const RECT& r) {
@@ -54,21 +46,17 @@ bool Reported(comsrc::RectList& list, const RECT& r) {
 }
 
 bool SameAsFrame(DevMed_USBED& mediator) {
-    return std::memcmp(mediator.frameBitmap()->GetPixels(), Frame(), kWidth * kHeight * 4) == 0;
+    return std::memcmp(mediator.frameBitmap()->GetPixels(), scenePixel(g_dev, 0, 0),
+                       kWidth * kHeight * 4) == 0;
 }
 
 class MirrorDriver : public ::testing::Test {
 protected:
     void SetUp() override {
-        StandInReset();
-        ASSERT_TRUE(StandInOpen(&g_dev, kWidth, kHeight, 32, 60));
-        ASSERT_NE(g_dev.surface, nullptr);
+        ASSERT_TRUE(openStandInDisplay());
         g_mirrorEscape = DriverEscape;
     }
-    void TearDown() override {
-        g_mirrorEscape = ExtEscape;
-        StandInClose(&g_dev);
-    }
+    void TearDown() override { closeStandInDisplay(); }
 };
 
 TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
@@ -82,8 +70,8 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     g_lostIdentifies = 2;
     EXPECT_EQ(mediator.checkDriver(), -1);
 
-    Fill(RECT{0, 0, kWidth, kHeight}, 0x00808080); // queued before the first capture
-    EXPECT_EQ(mediator.capture(), 0);              // flushed, yet the display is copied whole
+    sceneFill(g_dev, RECT{0, 0, kWidth, kHeight}, 0x00808080); // queued before the first capture
+    EXPECT_EQ(mediator.capture(), 0); // flushed, yet the display is copied whole
     EXPECT_TRUE(Reported(changed, RECT{0, 0, kWidth, kHeight}));
     EXPECT_TRUE(SameAsFrame(mediator));
 
@@ -96,7 +84,7 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     EXPECT_TRUE(Reported(changed, RECT{624, 0, kWidth, 16})); // clipped before it was added
 
     for (LONG i = 0; i < 130; ++i) // a region of more than 126 rectangles
-        Fill(RECT{i * 4, i * 3, i * 4 + 2, i * 3 + 1}, 0x00FFFFFF);
+        sceneFill(g_dev, RECT{i * 4, i * 3, i * 4 + 2, i * 3 + 1}, 0x00FFFFFF);
     scenePaint(g_dev, RECT{600, 470, 601, 471}, 0x000000FF); // in none of them
     mediator.capture();
     EXPECT_TRUE(SameAsFrame(mediator));
@@ -106,7 +94,7 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     EXPECT_EQ(StandInKeepAliveCount(), 1u);
 
     StandInDropMappings(); // the device stops behind the mediator's back
-    Fill(RECT{0, 0, 8, 8}, 0);
+    sceneFill(g_dev, RECT{0, 0, 8, 8}, 0);
     mediator.capture(); // reads nothing
     scenePaint(g_dev, RECT{0, 0, kWidth, kHeight}, 0x00345678);
     changed.RemoveAll();
@@ -124,22 +112,6 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     EXPECT_EQ(StandInMappingCount(), 1u);
 }
 
-// The enumeration shows the mirror display first, at (1280, 0) with 640 x 480 pixels.
-BOOL WINAPI Devices(LPCSTR device, DWORD index, PDISPLAY_DEVICEA info, DWORD flags) {
-    if (index > 0)
-        return EnumDisplayDevicesA(device, index - 1, info, flags);
-    std::strcpy(info->DeviceName, "\\\\.\\DISPLAY9");
-    std::strcpy(info->DeviceString, "Mirvane Mirror Display");
-    return TRUE;
-}
-
-BOOL WINAPI Settings(LPCSTR, DWORD, DEVMODEA* mode) {
-    mode->dmPosition = POINTL{1280, 0};
-    mode->dmPelsWidth = kWidth;
-    mode->dmPelsHeight = kHeight;
-    return TRUE;
-}
-
 // Converts one frame and waits until the link has written it.
 void ConvertAndSend(SenderLink& link, Recorder& sent) {
     const uint32_t room = link.FreeSpace();
@@ -153,8 +125,9 @@ void ConvertAndSend(SenderLink& link, Recorder& sent) {
 void Save(int frame, const std::string& sent) {
     const char* folder = std::getenv("MIRROR_OUT");
     std::string rgb = "P6\n640 480\n255\n";
+    const uint8_t* pixels = scenePixel(g_dev, 0, 0);
     for (LONG i = 0; folder && i < kWidth * kHeight; ++i)
-        rgb += {char(Frame()[i * 4 + 2]), char(Frame()[i * 4 + 1]), char(Frame()[i * 4])};
+        rgb += {char(pixels[i * 4 + 2]), char(pixels[i * 4 + 1]), char(pixels[i * 4])};
     for (const std::string name : {"sent", "frame"}) {
         if (!folder)
             return;
@@ -169,15 +142,13 @@ void Save(int frame, const std::string& sent) {
 }
 
 TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
-    const DisplayEnumeration saved = g_displayEnumeration;
-    g_displayEnumeration = {Devices, Settings, CreateDCA};
     resetGlobalState();
     g_runMode = 1;
     ASSERT_EQ(discoverDisplays(), 0);
     ASSERT_EQ(g_captureReady, 1);
-    Fill(RECT{0, 0, kWidth, kHeight}, 0x00FFFFFF);
-    Fill(RECT{8, 8, 56, 40}, 0x00000000);
-    Fill(RECT{64, 0, 128, 64}, 0x00606060);
+    sceneFill(g_dev, RECT{0, 0, kWidth, kHeight}, 0x00FFFFFF);
+    sceneFill(g_dev, RECT{8, 8, 56, 40}, 0x00000000);
+    sceneFill(g_dev, RECT{64, 0, 128, 64}, 0x00606060);
     Recorder* sent = new Recorder;
     SenderLink* link = new SenderLink(std::unique_ptr<multio::Stream>(sent));
     g_links.assign(4, nullptr);
@@ -191,7 +162,7 @@ TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
     Save(1, first);
 
     ASSERT_TRUE(sceneText(g_dev, 20, 44) && scenePath(g_dev, RECT{90, 10, 120, 30}));
-    Fill(RECT{0, 56, 40, 64}, 0x00000000);
+    sceneFill(g_dev, RECT{0, 56, 40, 64}, 0x00000000);
     ConvertAndSend(*link, *sent);
     EXPECT_GT(sent->Size(), first.size());
     Save(2, sent->Bytes());
@@ -201,7 +172,6 @@ TEST_F(MirrorDriver, ExternalMonitorModeSendsWhatTheDriverDrew) {
     delete link;
     g_links.clear();
     releaseCaptureObjects();
-    g_displayEnumeration = saved;
 }
 
 } // namespace

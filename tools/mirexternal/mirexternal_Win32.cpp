@@ -1,50 +1,21 @@
 // mirexternal: mirpanel in external-monitor mode with the mirror driver in its own process,
 // for the demo. The real mirvane.dll runs beside the stand-in win32k.sys and model miniport,
-// so nothing is installed: the display enumeration shows the driver's virtual display at
-// (1280, 0) with 640 x 480 pixels, and mirpanel's escapes reach the driver's DrvEscape. A
-// timer draws a moving scene through the driver's hooks between frames. Everything else is
-// mirpanel itself: settings, main window, frame loop, discovery, capture, links.
+// so nothing is installed (StandInDisplay.h). A timer draws a moving scene through the
+// driver's hooks between frames. Everything else is mirpanel itself: settings, main window,
+// frame loop, discovery, capture, links.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "app/core/App_Win32.h"
-#include "app/core/DevMed_USBED.h"
-#include "app/core/Discovery.h"
 #include "tools/mirexternal/DriverScene.h"
+#include "tools/mirexternal/StandInDisplay.h"
 
 namespace {
 
-constexpr LONG kWidth = 640, kHeight = 480, kBall = 12;
-constexpr char kMirrorName[] = "\\\\.\\DISPLAY9";
+constexpr LONG kBall = 12;
 constexpr uint32_t kWhite = 0x00FFFFFF, kBlack = 0;
-StandInDevice g_device;
-
-int WINAPI driverEscape(HDC, int code, int inSize, LPCSTR in, int outSize, LPSTR out) {
-    return StandInEscape(&g_device, ULONG(code), ULONG(inSize), const_cast<char*>(in),
-                         ULONG(outSize), out);
-}
-
-// The virtual display first, then the machine's own.
-BOOL WINAPI enumDevices(LPCSTR device, DWORD index, PDISPLAY_DEVICEA info, DWORD flags) {
-    if (index > 0)
-        return EnumDisplayDevicesA(device, index - 1, info, flags);
-    std::strcpy(info->DeviceName, kMirrorName);
-    std::strcpy(info->DeviceString, "Mirvane Mirror Display");
-    info->StateFlags = DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
-    return TRUE;
-}
-
-BOOL WINAPI enumSettings(LPCSTR device, DWORD mode, DEVMODEA* out) {
-    if (!device || std::strcmp(device, kMirrorName) != 0)
-        return EnumDisplaySettingsA(device, mode, out);
-    out->dmPosition = POINTL{1280, 0};
-    out->dmPelsWidth = kWidth;
-    out->dmPelsHeight = kHeight;
-    out->dmBitsPerPel = 32;
-    return TRUE;
-}
 
 // Text rendered by GDI into a DIB section, then copied onto the surface through DrvCopyBits.
 void blitText(const char* text, LONG x, LONG y, LONG width, LONG height, int size) {
@@ -67,7 +38,7 @@ void blitText(const char* text, LONG x, LONG y, LONG width, LONG height, int siz
     SetBkMode(dc, TRANSPARENT);
     TextOutA(dc, 0, 0, text, static_cast<int>(std::strlen(text)));
     GdiFlush();
-    sceneBlit(g_device, static_cast<const uint32_t*>(bits), width, height, x, y);
+    sceneBlit(g_standInDisplay, static_cast<const uint32_t*>(bits), width, height, x, y);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBitmap);
     DeleteObject(font);
@@ -77,14 +48,14 @@ void blitText(const char* text, LONG x, LONG y, LONG width, LONG height, int siz
 
 // The panel shows the display's top-left 128 x 64 pixels.
 void drawBackground() {
-    sceneFill(g_device, RECT{0, 0, kWidth, kHeight}, kWhite);
-    sceneFill(g_device, RECT{0, 0, 128, 1}, kBlack);
-    sceneFill(g_device, RECT{0, 63, 128, 64}, kBlack);
-    sceneFill(g_device, RECT{0, 0, 1, 64}, kBlack);
-    sceneFill(g_device, RECT{127, 0, 128, 64}, kBlack);
+    sceneFill(g_standInDisplay, RECT{0, 0, kStandInWidth, kStandInHeight}, kWhite);
+    sceneFill(g_standInDisplay, RECT{0, 0, 128, 1}, kBlack);
+    sceneFill(g_standInDisplay, RECT{0, 63, 128, 64}, kBlack);
+    sceneFill(g_standInDisplay, RECT{0, 0, 1, 64}, kBlack);
+    sceneFill(g_standInDisplay, RECT{127, 0, 128, 64}, kBlack);
     blitText("Mirvane", 4, 3, 90, 20, 18);
     blitText("external", 4, 23, 80, 14, 12);
-    scenePath(g_device, RECT{96, 6, 122, 16});
+    scenePath(g_standInDisplay, RECT{96, 6, 122, 16});
 }
 
 LONG ballX(unsigned frame) {
@@ -97,8 +68,8 @@ LONG ballX(unsigned frame) {
 void CALLBACK drawFrame(HWND, UINT, UINT_PTR, DWORD) {
     static unsigned frame = 0;
     const LONG from = ballX(frame), to = ballX(++frame);
-    sceneFill(g_device, RECT{from, 44, from + kBall, 44 + kBall}, kWhite);
-    sceneFill(g_device, RECT{to, 44, to + kBall, 44 + kBall}, kBlack);
+    sceneFill(g_standInDisplay, RECT{from, 44, from + kBall, 44 + kBall}, kWhite);
+    sceneFill(g_standInDisplay, RECT{to, 44, to + kBall, 44 + kBall}, kBlack);
     if (frame % 20 == 0) {
         char counter[16];
         std::snprintf(counter, sizeof counter, "%u s", frame / 20);
@@ -109,11 +80,8 @@ void CALLBACK drawFrame(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-    StandInReset();
-    if (!StandInOpen(&g_device, kWidth, kHeight, 32, 60) || !g_device.surface)
+    if (!openStandInDisplay())
         return 1;
-    g_mirrorEscape = driverEscape;
-    g_displayEnumeration = {enumDevices, enumSettings, CreateDCA};
     drawBackground();
     startUp(instance);
     HWND window = createMainWindow(showCommand);
@@ -122,6 +90,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     SetTimer(nullptr, 0, 50, drawFrame);
     const int exitCode = runFrameLoop(window);
     shutDown();
-    StandInClose(&g_device);
+    closeStandInDisplay();
     return exitCode;
 }
