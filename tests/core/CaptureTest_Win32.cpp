@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +20,7 @@
 #include "comsrc/DIBitmap_Win32.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"
-#include "tests/core/RecordingStream.h"
+#include "multio/Stream.h"
 
 namespace {
 
@@ -259,6 +260,28 @@ TEST_F(Discovery, MirrorDisplayPlacedOnTheDesktop) {
         Same(*static_cast<DevMed_USBED*>(g_mirrorMediator)->captureRect(), RECT{0, 0, 640, 480}));
     FakeDisplays::settingsReadable = false;
 }
+
+// Collects what the link's thread writes.
+class Recorder : public multio::Stream {
+public:
+    int32_t Write(const void* buffer, int32_t length, uint32_t) override {
+        std::lock_guard<std::mutex> hold(lock);
+        bytes.append(static_cast<const char*>(buffer), static_cast<size_t>(length));
+        return length;
+    }
+    size_t Size() {
+        std::lock_guard<std::mutex> hold(lock);
+        return bytes.size();
+    }
+    std::string Bytes() {
+        std::lock_guard<std::mutex> hold(lock);
+        return bytes;
+    }
+
+private:
+    std::mutex lock;
+    std::string bytes;
+};
 
 TEST_F(Discovery, ConvertFrameSendsTheScreenToTheLink) {
     TestWindow scene(320, 240);

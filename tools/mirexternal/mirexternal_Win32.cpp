@@ -3,6 +3,9 @@
 // so nothing is installed (StandInDisplay.h). A timer draws a moving scene through the
 // driver's hooks between frames. Everything else is mirpanel itself: settings, main window,
 // frame loop, discovery, capture, links.
+//   mirexternal [--still] [--shot OUT.ppm]
+// --still draws the scene once and leaves it; --shot (last, the rest of the line is the path)
+// writes the virtual display as a binary PPM when the program ends.
 #include <windows.h>
 
 #include <cstdio>
@@ -56,6 +59,7 @@ void drawBackground() {
     blitText("Mirvane", 4, 3, 90, 20, 18);
     blitText("external", 4, 23, 80, 14, 12);
     scenePath(g_standInDisplay, RECT{96, 6, 122, 16});
+    sceneText(g_standInDisplay, 96, 35);
 }
 
 LONG ballX(unsigned frame) {
@@ -77,9 +81,26 @@ void CALLBACK drawFrame(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+// The display's pixels, top row first, as a binary PPM.
+bool writeShot(const char* path) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    std::fprintf(f, "P6\n%ld %ld\n255\n", kStandInWidth, kStandInHeight);
+    for (LONG y = 0; y < kStandInHeight; ++y)
+        for (LONG x = 0; x < kStandInWidth; ++x) {
+            const uint8_t* p = scenePixel(g_standInDisplay, x, y);
+            const uint8_t rgb[3] = {p[2], p[1], p[0]};
+            std::fwrite(rgb, 1, 3, f);
+        }
+    return std::fclose(f) == 0;
+}
+
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+    const bool still = std::strstr(commandLine, "--still") != nullptr;
+    const char* shot = std::strstr(commandLine, "--shot ");
     if (!openStandInDisplay())
         return 1;
     drawBackground();
@@ -87,9 +108,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     HWND window = createMainWindow(showCommand);
     if (!window)
         return 0;
-    SetTimer(nullptr, 0, 50, drawFrame);
+    if (!still)
+        SetTimer(nullptr, 0, 50, drawFrame);
     const int exitCode = runFrameLoop(window);
     shutDown();
+    if (shot && !writeShot(shot + std::strlen("--shot ")))
+        return 1;
     closeStandInDisplay();
     return exitCode;
 }
