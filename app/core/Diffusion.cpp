@@ -305,44 +305,62 @@ void passBelow(Group& g, const int32_t (*shares)[kLanes], bool areaColumnsTaken)
     }
 }
 
+// What a group's steps leave behind: what lanes held outside the area, and the lanes' shares
+// for the row below, by step.
+struct StepLog {
+    alignas(16) int32_t held[kSteps][kLanes];
+    alignas(16) int32_t shares[kSteps][kLanes];
+};
+
+// Lane 3's share for `column` of the row below the group whose log this is.
+__m128i shareForRowBelow(const StepLog& log, int32_t column) {
+    constexpr int32_t kDelay = kLag * (kLanes - 1) + 1;
+    return _mm_srli_si128(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(log.shares[column + kDelay])),
+        4 * (kLanes - 1));
+}
+
 // A group in vector steps: masked where some lane is outside the area, plain in the steps
 // where all four are inside.
 class VectorRun {
 public:
-    explicit VectorRun(Group& g)
+    VectorRun(Group& g, StepLog& log)
         : g(g), end(endStep(g)), steadyFirst(g.rows == kLanes ? g.xs + kLag * (kLanes - 1) : end),
-          steadyEnd(std::max(steadyFirst, g.rows == kLanes ? g.xe : end)),
+          steadyEnd(std::max(steadyFirst, g.rows == kLanes ? g.xe : end)), log(log),
           laneLag(_mm_setr_epi32(0, kLag, 2 * kLag, 3 * kLag)),
           firstColumn(_mm_set1_epi32(g.xs - 1)), endColumn(_mm_set1_epi32(g.xe)),
           rowLanes(_mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(g.rows))) {}
 
-    bool steady(int32_t i) const { return i >= steadyFirst && i < steadyEnd; }
-
     __m128i plainStep(int32_t i, __m128i above) {
         const __m128i share =
-            vectorStep<false>(chains, g.skewed[i], held[i], _mm_setzero_si128(), above);
-        _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
+            vectorStep<false>(chains, g.skewed[i], log.held[i], _mm_setzero_si128(), above);
+        _mm_store_si128(reinterpret_cast<__m128i*>(log.shares[i]), share);
         return share;
     }
 
     __m128i step(int32_t i, __m128i above) {
-        __m128i share;
-        if (steady(i)) {
+        if (i >= steadyFirst && i < steadyEnd) {
             return plainStep(i, above);
-        } else {
-            const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
-            const __m128i inside =
-                _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
-                                                      _mm_cmplt_epi32(x, endColumn)));
-            share = vectorStep<true>(chains, g.skewed[i], held[i], inside, above);
         }
-        _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
+        const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
+        const __m128i inside =
+            _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
+                                                  _mm_cmplt_epi32(x, endColumn)));
+        const __m128i share = vectorStep<true>(chains, g.skewed[i], log.held[i], inside, above);
+        _mm_store_si128(reinterpret_cast<__m128i*>(log.shares[i]), share);
         return share;
     }
 
-    void finish(bool areaColumnsTaken) {
-        passBelow(g, shares, areaColumnsTaken);
-        spillHeld(g, held, end);
+    // What the group above (its log, or null) hands lane 0 at step i: its share for column i,
+    // while that column is inside the area.
+    __m128i fromAbove(const StepLog* above, int32_t i) const {
+        return above && i < g.xe ? shareForRowBelow(*above, i) : _mm_setzero_si128();
+    }
+
+    // The group below takes the shares for the area's columns itself when it follows.
+    void finish(bool belowFollows) {
+        passBelow(g, log.shares, belowFollows);
+        spillHeld(g, log.held, end);
     }
 
     Group& g;
@@ -351,36 +369,36 @@ public:
     const int32_t steadyEnd;
 
 private:
+    StepLog& log;
     const __m128i laneLag, firstColumn, endColumn, rowLanes;
     Chains chains;
-    alignas(16) int32_t held[kSteps][kLanes];
-    alignas(16) int32_t shares[kSteps][kLanes];
 };
 
-void diffuseGroupVector(Group& g) {
-    VectorRun run(g);
+void diffuseGroupVector(Group& g, StepLog& log, const StepLog* above) {
+    VectorRun run(g, log);
     for (int32_t i = g.xs; i < run.end; ++i) {
-        run.step(i, _mm_setzero_si128());
+        run.step(i, run.fromAbove(above, i));
     }
-    run.finish(false);
+    run.finish(g.y + kLanes < g.bottom);
 }
 
 // A full group and the group below it, side by side: the lower group's lane 0 works as a
 // fifth lane of the upper group, two columns behind its lane 3, and takes lane 3's share for
 // the row below straight from the step before. The two error chains do not wait for each
 // other within a step, so the processor overlaps them.
-void diffusePairVector(Group& upper, Group& lower) {
+void diffusePairVector(Group& upper, Group& lower, StepLog& upperLog, StepLog& lowerLog,
+                       const StepLog* above) {
     constexpr int32_t kBehind = kLag * kLanes; // steps from upper's step to lower's
-    VectorRun top(upper);
-    VectorRun bottom(lower);
+    VectorRun top(upper, upperLog);
+    VectorRun bottom(lower, lowerLog);
     __m128i lastShare = _mm_setzero_si128();
     const int32_t stop = std::max(top.end, bottom.end + kBehind);
     auto turn = [&](int32_t t) {
-        const __m128i above = _mm_srli_si128(lastShare, 4 * (kLanes - 1)); // lane 3 to lane 0
-        lastShare = t < top.end ? top.step(t, _mm_setzero_si128()) : _mm_setzero_si128();
+        const __m128i share = _mm_srli_si128(lastShare, 4 * (kLanes - 1)); // lane 3 to lane 0
+        lastShare = t < top.end ? top.step(t, top.fromAbove(above, t)) : _mm_setzero_si128();
         const int32_t i = t - kBehind;
         if (i >= lower.xs && i < bottom.end) {
-            bottom.step(i, above);
+            bottom.step(i, share);
         }
     };
     // Where both groups take plain steps, a loop without the checks.
@@ -392,71 +410,79 @@ void diffusePairVector(Group& upper, Group& lower) {
         turn(t);
     }
     for (; t < bothEnd; ++t) {
-        const __m128i above = _mm_srli_si128(lastShare, 4 * (kLanes - 1));
-        lastShare = top.plainStep(t, _mm_setzero_si128());
-        bottom.plainStep(t - kBehind, above);
+        const __m128i share = _mm_srli_si128(lastShare, 4 * (kLanes - 1));
+        lastShare = top.plainStep(t, top.fromAbove(above, t));
+        bottom.plainStep(t - kBehind, share);
     }
     for (; t < stop; ++t) {
         turn(t);
     }
     top.finish(true);
-    bottom.finish(false);
+    bottom.finish(lower.rows == kLanes && lower.y + kLanes < lower.bottom);
 }
 
-#endif
-
-void diffuseGroup(Group& g, bool vector) {
-    loadGroup(g, vector);
-#ifdef MIRVISTA_DIFFUSION_SSE2
-    if (vector) {
-        diffuseGroupVector(g);
-    } else {
-        diffuseGroupScalar(g);
-    }
-#else
-    (void)vector;
-    diffuseGroupScalar(g);
-#endif
-    moveGroup(g, true, vector);
-}
-
-// Two groups at once where the vector steps allow it (the upper one full), else one.
-int32_t diffuseRows(Group& g, Group& next, bool vector) {
-#ifdef MIRVISTA_DIFFUSION_SSE2
-    if (vector && g.rows == kLanes && g.y + kLanes < g.bottom) {
-        next.plane = g.plane;
-        next.xs = g.xs;
-        next.xe = g.xe;
-        next.bottom = g.bottom;
-        next.y = g.y + kLanes;
-        next.rows = std::min(kLanes, g.bottom - next.y);
+// The area in vector steps, two groups at a time where the upper one is full. Each run hands
+// its last group's shares for the row below to the next run through its log; of three logs,
+// a run reads one and writes the other two.
+void diffuseVector(Group& g, Group& next) {
+    StepLog logs[3];
+    int32_t aboveLog = 2; // no run yet: the first takes logs 0 and 1
+    bool first = true;
+    while (g.y < g.bottom) {
+        const StepLog* above = first ? nullptr : &logs[aboveLog];
+        StepLog& upperLog = logs[(aboveLog + 1) % 3];
+        StepLog& lowerLog = logs[(aboveLog + 2) % 3];
+        first = false;
+        g.rows = std::min(kLanes, g.bottom - g.y);
         loadGroup(g, true);
-        loadGroup(next, true);
-        diffusePairVector(g, next);
-        moveGroup(g, true, true);
-        moveGroup(next, true, true);
-        return kLanes + next.rows;
+        if (g.rows == kLanes && g.y + kLanes < g.bottom) {
+            next.plane = g.plane;
+            next.xs = g.xs;
+            next.xe = g.xe;
+            next.bottom = g.bottom;
+            next.y = g.y + kLanes;
+            next.rows = std::min(kLanes, g.bottom - next.y);
+            loadGroup(next, true);
+            diffusePairVector(g, next, upperLog, lowerLog, above);
+            moveGroup(g, true, true);
+            moveGroup(next, true, true);
+            aboveLog = (aboveLog + 2) % 3;
+            g.y = next.y + next.rows;
+        } else {
+            diffuseGroupVector(g, upperLog, above);
+            moveGroup(g, true, true);
+            aboveLog = (aboveLog + 1) % 3;
+            g.y += g.rows;
+        }
     }
-#else
-    (void)next;
-#endif
-    diffuseGroup(g, vector);
-    return g.rows;
 }
+
+#endif
 
 void diffuse(int32_t* plane, int32_t xs, int32_t xe, int32_t ys, int32_t ye, bool vector) {
     if (xs >= xe || ys >= ye) {
         return;
     }
     Group g;
-    Group next;
     g.plane = plane;
     g.xs = xs;
     g.xe = xe;
     g.bottom = ye;
-    for (g.y = ys; g.y < ye;) {
+    g.y = ys;
+#ifdef MIRVISTA_DIFFUSION_SSE2
+    if (vector) {
+        Group next;
+        diffuseVector(g, next);
+        return;
+    }
+#else
+    (void)vector;
+#endif
+    for (; g.y < ye; g.y += kLanes) {
         g.rows = std::min(kLanes, ye - g.y);
-        g.y += diffuseRows(g, next, vector);
+        loadGroup(g, false);
+        diffuseGroupScalar(g);
+        moveGroup(g, true, false);
     }
 }
 
