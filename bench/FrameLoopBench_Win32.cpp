@@ -5,6 +5,9 @@
 //       conversion is timed against the tick at which it became due, and a thread posts a
 //       message to a window of the GUI thread every 2 to 11 ms: how long each waits while
 //       frames run. The first two seconds are not counted.
+//   bench_frameloop pace SECONDS
+//       the lateness floor of the platform at the time: a bare loop that waits for every third
+//       tick as the frame loop does, with nothing else to do.
 //   bench_frameloop copy INTERVAL_MS SECONDS
 //       copies the screen's top-left 640 x 480 into a DIB section every INTERVAL_MS.
 //   bench_frameloop changes COUNT GAP_MS LOG
@@ -170,6 +173,35 @@ int runLoop(int seconds) {
     return g_loop.frames > 0 ? 0 : 1;
 }
 
+// ---- pace: a bare loop waiting for every third tick
+
+int runPace(int seconds) {
+    timeBeginPeriod(1);
+    const LONGLONG start = counterNow();
+    const LONGLONG from = start + static_cast<LONGLONG>(2 * g_frequency);
+    const LONGLONG end = start + static_cast<LONGLONG>(seconds * g_frequency);
+    std::vector<double> lateness;
+    int64_t last = static_cast<int64_t>(static_cast<double>(start) / g_tickDivisor);
+    for (LONGLONG now = start; now < end; now = counterNow()) {
+        const TickReading reading = readingFromCounter(now, g_tickDivisor);
+        const uint32_t lastTick = static_cast<uint32_t>(last);
+        const FrameStep step = frameStep(reading.tick, lastTick, true, true, true);
+        if (step == FrameStep::Convert) {
+            const double due = static_cast<double>(last + kFrameTicks) * g_tickDivisor;
+            if (now >= from) {
+                lateness.push_back(countsToMs(static_cast<double>(now) - due));
+            }
+            last = static_cast<int64_t>(static_cast<double>(now) / g_tickDivisor);
+            continue;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, turnWaitMs(step, reading, lastTick, reading.tick),
+                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    timeEndPeriod(1);
+    printPercentiles("bare_lateness", lateness);
+    return 0;
+}
+
 // ---- copy: the bare screen copier
 
 int runCopy(int intervalMs, int seconds) {
@@ -244,15 +276,18 @@ void fillSquare(HWND window, int x, int y, int size, bool black) {
 }
 
 // Waits until the screen shows the square's colour at its centre; the moment is the change's.
+// Wine hands a window's drawing to the X server while the thread handles its messages.
 bool waitUntilSeen(int x, int y, bool black) {
     HDC screen = GetDC(nullptr);
     const COLORREF wanted = black ? RGB(0, 0, 0) : RGB(255, 255, 255);
     bool seen = false;
-    for (int i = 0; i < 2000 && !seen; ++i) {
-        seen = GetPixel(screen, x + kSquare / 2, y + kSquare / 2) == wanted;
-        if (!seen) {
-            Sleep(0);
+    const DWORD start = GetTickCount();
+    while (!seen && GetTickCount() - start < 2000) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
         }
+        seen = GetPixel(screen, x + kSquare / 2, y + kSquare / 2) == wanted;
     }
     ReleaseDC(nullptr, screen);
     return seen;
@@ -311,13 +346,17 @@ int main(int argc, char** argv) {
     if (std::strcmp(mode, "loop") == 0 && number(2) > 2) {
         return runLoop(number(2));
     }
+    if (std::strcmp(mode, "pace") == 0 && number(2) > 2) {
+        return runPace(number(2));
+    }
     if (std::strcmp(mode, "copy") == 0 && number(2) > 0 && number(3) > 0) {
         return runCopy(number(2), number(3));
     }
     if (std::strcmp(mode, "changes") == 0 && number(2) > 0 && number(3) > 0 && argc > 4) {
         return runChanges(number(2), number(3), argv[4]);
     }
-    std::fprintf(stderr, "usage: bench_frameloop loop SECONDS | copy INTERVAL_MS SECONDS |"
-                         " changes COUNT GAP_MS LOG\n");
+    std::fprintf(stderr,
+                 "usage: bench_frameloop loop SECONDS | pace SECONDS | copy INTERVAL_MS SECONDS |"
+                 " changes COUNT GAP_MS LOG\n");
     return 2;
 }
