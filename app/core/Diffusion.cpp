@@ -5,8 +5,11 @@
 // instead of through the plane, and the four rows' error chains run side by side. The
 // plane pixels of the group are copied into a skewed buffer, S[i][k] = row k at column
 // i - 2k, so that step i reads and writes all four lanes at once. With SSE2 every step is
-// vector code (masked at the edges of the area); without it, each step runs the same
-// arithmetic lane by lane.
+// vector code (masked at the edges of the area), two groups run together, the lower one
+// eight steps behind as if its lanes were lanes 4 to 7 of the upper one, and each group
+// takes its first row's shares from the group above through a log of that group's steps;
+// without SSE2, each step runs the same arithmetic lane by lane, group after group, and the
+// shares for the next group pass through the plane.
 #include "app/core/Diffusion.h"
 
 #include <algorithm>
