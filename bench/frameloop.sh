@@ -91,7 +91,7 @@ pid_of() {
     for p in /proc/[0-9]*; do
         name=$(cat "$p/comm" 2>/dev/null)
         [ "$name" = "$comm" ] || [[ $1 == wineserver && $name == wineserver* ]] || continue
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
         echo "${p#/proc/}"
         return 0
     done
