@@ -34,14 +34,20 @@ function(mirvista_host_test name)
     endif()
 endfunction()
 
-# mirvista_win_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...])
+# mirvista_win_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...] [PREFIX <suffix>])
 # A test of the Windows build, run under Wine by the runner and registered as win.<name>.
-# Wine tests share one prefix, so they run one at a time.
+# Wine tests share one prefix, so they run one at a time; with PREFIX the test has a prefix
+# of its own (wineprefix-<suffix>), for tests that change the machine's state.
 function(mirvista_win_test name)
     if(WIN32)
-        mirvista_gtest_executable(wintest_${name} win.${name} ${ARGN}
-            ENV MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/wineprefix)
-        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix)
+        cmake_parse_arguments(W "" "PREFIX" "" ${ARGN})
+        set(prefix wineprefix)
+        if(W_PREFIX)
+            set(prefix wineprefix-${W_PREFIX})
+        endif()
+        mirvista_gtest_executable(wintest_${name} win.${name} ${W_UNPARSED_ARGUMENTS}
+            ENV MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/${prefix})
+        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK ${prefix})
     endif()
 endfunction()
 
@@ -65,34 +71,35 @@ function(mirvista_bench name)
     endif()
 endfunction()
 
-# mirvista_fuzz_target(<name> <folder> <seconds> [ARGS ...])
-# A libFuzzer target <name> built with clang under ASan and UBSan by the CMake project in
-# <folder> (a project of its own, since it needs clang), with two host tests: host.<name>_corpus
-# replays <folder>/corpus, and host.<name> fuzzes for <seconds>, writing new inputs to a work
-# folder in the build tree so the committed seeds stay as they are. ARGS go to the fuzzer.
-function(mirvista_fuzz_target name folder seconds)
-    cmake_parse_arguments(F "" "" "ARGS" ${ARGN})
-    if(NOT MIRVISTA_HOST)
+# mirvista_fuzz(<name> SECONDS <s> MAX_LEN <n> [TIMEOUT <t>])
+# A libFuzzer target <name> built with clang under ASan and UBSan from ./fuzz, a project of
+# its own (it needs clang where the host build may use gcc). CTest replays ./fuzz/corpus
+# (host.<name>_corpus) and fuzzes for <s> seconds (host.<name>), new inputs going to a work
+# folder in the build tree; the committed seeds stay as they are.
+function(mirvista_fuzz name)
+    cmake_parse_arguments(F "" "SECONDS;MAX_LEN;TIMEOUT" "" ${ARGN})
+    find_program(MIRVISTA_CLANGXX NAMES clang++ clang++-14)
+    find_program(MIRVISTA_CLANG NAMES clang clang-14)
+    if(NOT MIRVISTA_HOST OR NOT MIRVISTA_CLANGXX OR NOT MIRVISTA_CLANG)
         return()
     endif()
-    find_program(MIRVISTA_CLANGXX NAMES clang++ clang++-14)
-    if(NOT MIRVISTA_CLANGXX)
-        return()
+    if(NOT F_TIMEOUT)
+        set(F_TIMEOUT 120)
     endif()
     include(ExternalProject)
-    set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name})
-    set(corpus ${folder}/corpus)
+    set(fuzz_dir ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
+    set(fuzz_corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus)
     ExternalProject_Add(${name}_build
-        SOURCE_DIR ${folder}
-        BINARY_DIR ${dir}
-        CMAKE_ARGS -DCMAKE_CXX_COMPILER=${MIRVISTA_CLANGXX} -DMIRVISTA_ROOT=${PROJECT_SOURCE_DIR}
+        SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz
+        BINARY_DIR ${fuzz_dir}
+        CMAKE_ARGS -DCMAKE_CXX_COMPILER=${MIRVISTA_CLANGXX} -DCMAKE_C_COMPILER=${MIRVISTA_CLANG}
+                   -DMIRVISTA_ROOT=${PROJECT_SOURCE_DIR}
         BUILD_ALWAYS ON
         INSTALL_COMMAND "")
-    add_test(NAME host.${name}_corpus COMMAND ${dir}/${name} -runs=0 ${corpus})
-    list(JOIN F_ARGS " " args)
+    add_test(NAME host.${name}_corpus COMMAND ${fuzz_dir}/${name} -runs=0 ${fuzz_corpus})
     add_test(NAME host.${name}
-             COMMAND sh -c "mkdir -p work && exec ./${name} -max_total_time=${seconds} ${args} work \"$0\""
-                     ${corpus}
-             WORKING_DIRECTORY ${dir})
-    set_tests_properties(host.${name}_corpus host.${name} PROPERTIES TIMEOUT 300)
+             COMMAND sh -c "mkdir -p work && exec ./${name} -max_total_time=${F_SECONDS} -max_len=${F_MAX_LEN} -timeout=10 work \"$0\""
+                     ${fuzz_corpus}
+             WORKING_DIRECTORY ${fuzz_dir})
+    set_tests_properties(host.${name}_corpus host.${name} PROPERTIES TIMEOUT ${F_TIMEOUT})
 endfunction()

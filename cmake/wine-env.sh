@@ -3,7 +3,9 @@
 export WINEARCH=win32
 export WINEDEBUG=-all
 export LC_ALL=ja_JP.UTF-8 # ANSI code page 932, as on a Japanese Windows
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# MIRVISTA_DLL_OVERRIDES adds a test's own, such as difxapi=n for a stand-in DLL beside the
+# program in place of Wine's built-in one.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MIRVISTA_DLL_OVERRIDES:+;$MIRVISTA_DLL_OVERRIDES}"
 
 # Starts a private Xvfb and exports DISPLAY; its pid is left in xvfb_pid.
 # $1: a folder for the display number file.
@@ -42,7 +44,19 @@ make_prefix() {
             wineserver -w >/dev/null 2>&1
             touch "$WINEPREFIX/.mirvista-ready"
         fi
+        map_ui_font
     ) 9>"$WINEPREFIX.lock"
+}
+
+# mirpanel draws with "MS UI Gothic"; here the proportional IPA Gothic stands in for it, so
+# that Japanese texts render and GetTextFaceA still names the face asked for. Done once per
+# prefix, also for prefixes made before this mapping existed.
+map_ui_font() {
+    [ -f "$WINEPREFIX/.mirvista-font" ] && return 0
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f \
+        >/dev/null 2>&1 || return 1
+    wineserver -w >/dev/null 2>&1
+    touch "$WINEPREFIX/.mirvista-font"
 }
 
 # Ends every Wine process of the prefix and waits for the server to go.
