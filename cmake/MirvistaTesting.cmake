@@ -34,14 +34,20 @@ function(mirvista_host_test name)
     endif()
 endfunction()
 
-# mirvista_win_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...])
+# mirvista_win_test(<name> SOURCES ... [LIBS ...] [ENV VAR=value ...] [PREFIX <suffix>])
 # A test of the Windows build, run under Wine by the runner and registered as win.<name>.
-# Wine tests share one prefix, so they run one at a time.
+# Wine tests share one prefix, so they run one at a time; with PREFIX the test has a prefix
+# of its own (wineprefix-<suffix>), for tests that change the machine's state.
 function(mirvista_win_test name)
     if(WIN32)
-        mirvista_gtest_executable(wintest_${name} win.${name} ${ARGN}
-            ENV MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/wineprefix)
-        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix)
+        cmake_parse_arguments(W "" "PREFIX" "" ${ARGN})
+        set(prefix wineprefix)
+        if(W_PREFIX)
+            set(prefix wineprefix-${W_PREFIX})
+        endif()
+        mirvista_gtest_executable(wintest_${name} win.${name} ${W_UNPARSED_ARGUMENTS}
+            ENV MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/${prefix})
+        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK ${prefix})
     endif()
 endfunction()
 

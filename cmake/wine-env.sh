@@ -3,7 +3,9 @@
 export WINEARCH=win32
 export WINEDEBUG=-all
 export LC_ALL=ja_JP.UTF-8 # ANSI code page 932, as on a Japanese Windows
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# MIRVISTA_DLL_OVERRIDES adds a test's own, such as difxapi=n for a stand-in DLL beside the
+# program in place of Wine's built-in one.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MIRVISTA_DLL_OVERRIDES:+;$MIRVISTA_DLL_OVERRIDES}"
 
 # Starts a private Xvfb and exports DISPLAY; its pid is left in xvfb_pid.
 # $1: a folder for the display number file.
