@@ -88,3 +88,36 @@ function(mirvista_link_mirvane target)
         target_link_libraries(${target} PRIVATE mirvane_host standin_host)
     endif()
 endfunction()
+
+# mirvista_fuzz(<name> SECONDS <s> MAX_LEN <n> [TIMEOUT <t>])
+# A libFuzzer target <name> built with clang under ASan and UBSan from ./fuzz, a project of
+# its own (it needs clang where the host build may use gcc). CTest replays ./fuzz/corpus
+# (host.<name>_corpus) and fuzzes for <s> seconds (host.<name>), new inputs going to a work
+# folder in the build tree; the committed seeds stay as they are.
+function(mirvista_fuzz name)
+    cmake_parse_arguments(F "" "SECONDS;MAX_LEN;TIMEOUT" "" ${ARGN})
+    find_program(MIRVISTA_CLANGXX NAMES clang++ clang++-14)
+    find_program(MIRVISTA_CLANG NAMES clang clang-14)
+    if(NOT MIRVISTA_HOST OR NOT MIRVISTA_CLANGXX OR NOT MIRVISTA_CLANG)
+        return()
+    endif()
+    if(NOT F_TIMEOUT)
+        set(F_TIMEOUT 120)
+    endif()
+    include(ExternalProject)
+    set(fuzz_dir ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
+    set(fuzz_corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus)
+    ExternalProject_Add(${name}_build
+        SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz
+        BINARY_DIR ${fuzz_dir}
+        CMAKE_ARGS -DCMAKE_CXX_COMPILER=${MIRVISTA_CLANGXX} -DCMAKE_C_COMPILER=${MIRVISTA_CLANG}
+                   -DMIRVISTA_ROOT=${PROJECT_SOURCE_DIR}
+        BUILD_ALWAYS ON
+        INSTALL_COMMAND "")
+    add_test(NAME host.${name}_corpus COMMAND ${fuzz_dir}/${name} -runs=0 ${fuzz_corpus})
+    add_test(NAME host.${name}
+             COMMAND sh -c "mkdir -p work && exec ./${name} -max_total_time=${F_SECONDS} -max_len=${F_MAX_LEN} -timeout=10 work \"$0\""
+                     ${fuzz_corpus}
+             WORKING_DIRECTORY ${fuzz_dir})
+    set_tests_properties(host.${name}_corpus host.${name} PROPERTIES TIMEOUT ${F_TIMEOUT})
+endfunction()

@@ -44,7 +44,19 @@ make_prefix() {
             wineserver -w >/dev/null 2>&1
             touch "$WINEPREFIX/.mirvista-ready"
         fi
+        map_ui_font
     ) 9>"$WINEPREFIX.lock"
+}
+
+# mirpanel draws with "MS UI Gothic"; here the proportional IPA Gothic stands in for it, so
+# that Japanese texts render and GetTextFaceA still names the face asked for. Done once per
+# prefix, also for prefixes made before this mapping existed.
+map_ui_font() {
+    [ -f "$WINEPREFIX/.mirvista-font" ] && return 0
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f \
+        >/dev/null 2>&1 || return 1
+    wineserver -w >/dev/null 2>&1
+    touch "$WINEPREFIX/.mirvista-font"
 }
 
 # Ends every Wine process of the prefix and waits for the server to go.

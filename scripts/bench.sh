@@ -17,6 +17,7 @@ for b in "$root"/build/bench/bench/bench_*; do
     "$b"
 done
 for b in "$root"/build/host/win/bench/bench_*.exe; do
+    case $(basename "$b") in bench_conversion_* | bench_frameloop.exe) continue ;; esac # run by their .sh
     echo "== $(basename "$b") (Wine)"
     MIRVISTA_WINE_PREFIX=$root/build/host/win/wineprefix "$root/cmake/wine-run.sh" "$b"
 done

@@ -1,9 +1,14 @@
 #!/bin/bash
-# The demo: the main-screen mirror on a virtual display. Under Wine, mirscene draws a moving
-# test scene at the desktop's top-left and mirpanel mirrors it onto display 0 on COM3, one
-# end of a pty pair; `mirtool render --follow` plays the panel from the other end. After
-# about 10 seconds everything is closed cleanly; out/demo/ then holds the panel's picture
-# (PNG, scaled up) and a screenshot of the desktop, and the panel is shown here as ASCII art.
+# The demo, in two parts, each on display 0 on COM3 (one end of a pty pair), with
+# `mirtool render --follow` playing the panel from the other end:
+# 1. Main-screen mirror: under Wine, mirscene draws a moving test scene at the desktop's
+#    top-left and mirpanel mirrors it.
+# 2. External-monitor mode: mirexternal is mirpanel with the real mirror driver image in its
+#    own process, beside the stand-in graphics engine and video miniport of the tests; it
+#    draws a moving scene through the driver's hooks, and mirpanel's capture reads it back
+#    through the driver's escapes and its mapped frame buffer.
+# Each part runs about 10 seconds and is closed cleanly; out/demo/ then holds each panel's
+# picture (PNG, scaled up), a screenshot of the desktop, and the panels as ASCII art.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
@@ -47,11 +52,19 @@ mkdir -p "$work/appdata/mirvane"
 printf 'G.MODE = 0\nMO.0.ACTIVE = 1\nMO.0.PORT = 3\nMO.0.SPEED = 500000\nMO.0.DITHER = 1\n' \
     >"$work/appdata/mirvane/mirvista.ini"
 
-rm -f "$out/panel.png" "$out/desktop.png" "$out/panel.txt"
-"$mirtool" render "$work/peer3" --follow --ascii -o "$out/panel.png" --scale 4 \
-    >"$out/panel.txt" 2>"$work/render.log" &
-render_pid=$!
+rm -f "$out"/panel*.png "$out/desktop.png" "$out"/panel*.txt
+start_render() {
+    "$mirtool" render "$work/peer3" --follow --ascii -o "$out/$1.png" --scale 4 \
+        >"$out/$1.txt" 2>>"$work/render.log" &
+    render_pid=$!
+}
+stop_render() {
+    kill -TERM "$render_pid"
+    wait "$render_pid" || true
+    render_pid=
+}
 
+start_render panel
 wine "$win/tools/mirscene/mirscene.exe" show &
 wine "$win/tools/winctl/winctl.exe" wait MIRSCENE 30000 >/dev/null
 wine cmd /c "set APPDATA=$(winpath "$work/appdata")&& $(winpath "$win/app/mirpanel.exe")" &
@@ -61,16 +74,35 @@ wine "$win/tools/mirscene/mirscene.exe" place MIRVISTA 560 300
 sleep "$seconds"
 
 import -window root "$out/desktop.png"
+
+# A setting changed through the window with real input: a click on the "+" of "白黒反転"
+# (inversion) turns the panel's picture negative from the next frame on.
+cp "$out/panel.png" "$out/panel-before.png"
+wine "$win/tools/winctl/winctl.exe" click MIRVISTA 135 251 >/dev/null
+sleep 2
+cp "$out/panel.png" "$out/panel-after.png"
 wine "$win/tools/winctl/winctl.exe" close MIRVISTA 20000 >/dev/null
 wine "$win/tools/winctl/winctl.exe" close MIRSCENE 20000 >/dev/null
-kill -TERM "$render_pid"
-wait "$render_pid" || true
-render_pid=
+stop_render
 
-echo "The panel as the port left it:"
+# Then the same display in external-monitor mode, through the mirror driver.
+printf 'G.MODE = 1\nMO.0.ACTIVE = 1\nMO.0.PORT = 3\nMO.0.SPEED = 500000\nMO.0.DITHER = 1\n' \
+    >"$work/appdata/mirvane/mirvista.ini"
+start_render panel-external
+wine cmd /c "set APPDATA=$(winpath "$work/appdata")&& $(winpath "$win/tools/mirexternal/mirexternal.exe")" &
+wine "$win/tools/winctl/winctl.exe" wait MIRVISTA 30000 >/dev/null
+sleep "$seconds"
+wine "$win/tools/winctl/winctl.exe" close MIRVISTA 20000 >/dev/null
+stop_render
+
+echo "The panel as the port left it, main-screen mirror:"
 cat "$out/panel.txt"
 echo
-echo "mirpanel mirrored the scene for ${seconds} s and closed cleanly."
-echo "Panel picture (4x): $out/panel.png"
+echo "and external-monitor mode (through the mirror driver):"
+cat "$out/panel-external.txt"
+echo
+echo "mirpanel mirrored each scene for ${seconds} s and closed cleanly."
+echo "Panel pictures (4x): $out/panel.png, $out/panel-external.png"
+echo "Before and after the inversion clicked in the window: $out/panel-before.png, $out/panel-after.png"
 echo "Desktop screenshot: $out/desktop.png"
-echo "Panel as ASCII art: $out/panel.txt"
+echo "Panels as ASCII art: $out/panel.txt, $out/panel-external.txt"

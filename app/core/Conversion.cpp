@@ -119,8 +119,17 @@ void toneRow(const DitherJob& job, const Span& s, int32_t cy, int32_t* out) {
     }
     const int32_t plainBias = static_cast<int32_t>(bias);
     if (contrast == 1.0) { // the default: no product, so no conversion to double either
+        // The two limits folded into one: limitLevel(lumaOnScale(y) + shift) is
+        // min(max(y, lo), hi) + shift, or a constant when the ranges do not meet.
+        int32_t shift = plainBias - kLevelMid;
+        int32_t lo = std::max(0, kLevelLow - shift);
+        int32_t hi = std::min(0xFFFF, kLevelHigh - shift);
+        if (lo > hi) {
+            shift = limitLevel(shift);
+            lo = hi = 0;
+        }
         for (int32_t i = 0; i < count; ++i) {
-            out[i] = limitLevel(lumaOnScale(luma[i]) - kLevelMid + plainBias);
+            out[i] = std::min(std::max(luma[i], lo), hi) + shift;
         }
         return;
     }

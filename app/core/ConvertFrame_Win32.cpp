@@ -9,7 +9,7 @@
 #include "app/core/FrameConversion.h"
 #include "app/core/Globals.h"
 #include "app/link/SenderLink.h"
-#include "comsrc/DIBitmap_Win32.h"
+#include "comsrc/DIBitmap.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"
 
@@ -18,7 +18,7 @@ namespace {
 // The mediator's frame bitmap; a missing bitmap reads as one without pixels.
 class BitmapPixels : public FramePixels {
 public:
-    explicit BitmapPixels(comsrc::DIBitmap_Win32* bitmap) : bitmap(bitmap) {}
+    explicit BitmapPixels(comsrc::DIBitmap* bitmap) : bitmap(bitmap) {}
     const uint8_t* Lock(int32_t& stride, int32_t& width, int32_t& height) override {
         if (!bitmap) {
             return nullptr;
@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    comsrc::DIBitmap_Win32* bitmap;
+    comsrc::DIBitmap* bitmap;
 };
 
 class LinkSink : public BlockSink {

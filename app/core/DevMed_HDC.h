@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "app/core/DeviceMediator.h"
+#include "comsrc/DIBitmap_Win32.h"
 #include "comsrc/QPClock_Win32.h"
 
 class HDCAcquirer;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 namespace comsrc {
-class DIBitmap_Win32;
+class DIBitmap;
 }
 
 class DeviceMediator {
@@ -21,8 +21,10 @@ public:
     // list: the number of rectangles added (0 when nothing changed or it was too early),
     // negative on failure.
     virtual int32_t capture() = 0;
-    // The latest capture (32 bits per pixel, the capture rectangle's size), or null.
-    virtual comsrc::DIBitmap_Win32* frameBitmap() = 0;
+    // The latest capture (32 bits per pixel, the capture rectangle's size), or null. The
+    // conversion reads it through the DIBitmap interface alone (LockPixels, GetStride, the
+    // size), so a DIB section and a plain pixel buffer serve alike.
+    virtual comsrc::DIBitmap* frameBitmap() = 0;
     virtual int32_t isValid() { return valid; }
 
 protected:

@@ -5,8 +5,11 @@
 // instead of through the plane, and the four rows' error chains run side by side. The
 // plane pixels of the group are copied into a skewed buffer, S[i][k] = row k at column
 // i - 2k, so that step i reads and writes all four lanes at once. With SSE2 every step is
-// vector code (masked at the edges of the area); without it, each step runs the same
-// arithmetic lane by lane.
+// vector code (masked at the edges of the area), two groups run together, the lower one
+// eight steps behind as if its lanes were lanes 4 to 7 of the upper one, and each group
+// takes its first row's shares from the group above through a log of that group's steps;
+// without SSE2, each step runs the same arithmetic lane by lane, group after group, and the
+// shares for the next group pass through the plane.
 #include "app/core/Diffusion.h"
 
 #include <algorithm>
@@ -77,20 +80,22 @@ int32_t moveBlocks(Group& g, bool toPlane) {
     if (g.rows != kLanes) {
         return i;
     }
-    __m128i* rows[kLanes];
+    // Row k's pixel for step i is plane[rows[k] + i]; a full group lies inside the plane.
+    int32_t rows[kLanes];
+    for (int32_t k = 0; k < kLanes; ++k) {
+        rows[k] = (g.y + k) * kWidth - kLag * k;
+    }
     for (; i + 4 <= g.xe; i += 4) {
-        for (int32_t k = 0; k < kLanes; ++k) {
-            rows[k] = reinterpret_cast<__m128i*>(g.rowOf(k) + i - kLag * k);
-        }
         __m128i* steps = reinterpret_cast<__m128i*>(g.skewed[i]);
         __m128i v[kLanes];
         for (int32_t k = 0; k < kLanes; ++k) {
-            v[k] = toPlane ? _mm_load_si128(steps + k) : _mm_loadu_si128(rows[k]);
+            v[k] = toPlane ? _mm_load_si128(steps + k)
+                           : _mm_loadu_si128(reinterpret_cast<__m128i*>(g.plane + rows[k] + i));
         }
         transpose(v[0], v[1], v[2], v[3]);
         for (int32_t k = 0; k < kLanes; ++k) {
             if (toPlane) {
-                _mm_storeu_si128(rows[k], v[k]);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(g.plane + rows[k] + i), v[k]);
             } else {
                 _mm_store_si128(steps + k, v[k]);
             }
@@ -206,11 +211,6 @@ void diffuseGroupScalar(Group& g) {
 
 #ifdef MIRVISTA_DIFFUSION_SSE2
 
-// k * err / 16 truncated toward zero, for k > 0: `negative` holds 15 where err < 0.
-__m128i shareOf(__m128i kErr, __m128i negative) {
-    return _mm_srai_epi32(_mm_add_epi32(kErr, negative), 4);
-}
-
 // Adds what the lanes held outside the area to the plane: for a lane of the group only the
 // steps before its first column and from its last on, for the lane below a short group
 // every step.
@@ -234,15 +234,12 @@ void spillHeld(Group& g, const int32_t (*held)[kLanes], int32_t end) {
     }
 }
 
-// The error chains of the four lanes between steps. The share from the lane above comes
-// in two parts, so that the part known a step early (its sum of earlier errors) stays off
-// the chain from one error to the next.
+// The error chains of the four lanes between steps.
 struct Chains {
-    __m128i right = _mm_setzero_si128();
-    __m128i leftSum = _mm_setzero_si128();
-    __m128i rightSum = _mm_setzero_si128();
-    __m128i inboxEarly = _mm_setzero_si128(); // the lane above's earlier errors
-    __m128i inboxLate = _mm_setzero_si128();  // its last error's 3/16
+    __m128i right = _mm_setzero_si128();    // 7/16 of the last error, for the next column
+    __m128i leftSum = _mm_setzero_si128();  // for the row below, the column just done
+    __m128i rightSum = _mm_setzero_si128(); // for the row below, the column after it
+    __m128i inbox = _mm_setzero_si128();    // the lane above's share for this column
 };
 
 // One step of the four lanes. Masked, a lane outside the area (before its first column,
@@ -250,18 +247,21 @@ struct Chains {
 // its pixel is left alone, and what it holds for its column (the carried right share and
 // the share from the lane above) goes to `held`, to be added to the plane afterwards;
 // those columns lie outside the area, or in the row below the group, which no lane reads.
-// Returns the lanes' shares for the row below.
+// `above` is what the group above hands lane 0 for this column when two groups run
+// together (zero otherwise); it only counts inside the area. Returns the lanes' shares for
+// the row below.
 template <bool kMasked>
-__m128i vectorStep(Chains& s, int32_t* pixelLanes, int32_t* held, __m128i inside) {
+__m128i vectorStep(Chains& s, int32_t* pixelLanes, int32_t* held, __m128i inside, __m128i above) {
     const __m128i low = _mm_set1_epi32(kLow);
     __m128i* pixel = reinterpret_cast<__m128i*>(pixelLanes);
     const __m128i value = _mm_load_si128(pixel);
-    const __m128i old =
-        _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(value, s.inboxEarly), s.right), s.inboxLate);
+    const __m128i start = _mm_add_epi32(
+        _mm_add_epi32(value, kMasked ? _mm_and_si128(inside, above) : above), s.inbox);
+    const __m128i old = _mm_add_epi32(start, s.right);
     const __m128i step =
         _mm_and_si128(_mm_cmpgt_epi32(old, _mm_set1_epi32(kMid - 1)), _mm_set1_epi32(kHigh - kLow));
     const __m128i level = _mm_add_epi32(low, step);
-    __m128i err = _mm_sub_epi32(_mm_sub_epi32(old, low), step);
+    __m128i err = _mm_sub_epi32(old, level);
     if (kMasked) {
         const __m128i carried = _mm_sub_epi32(old, value);
         _mm_store_si128(reinterpret_cast<__m128i*>(held), _mm_andnot_si128(inside, carried));
@@ -271,29 +271,33 @@ __m128i vectorStep(Chains& s, int32_t* pixelLanes, int32_t* held, __m128i inside
     } else {
         _mm_store_si128(pixel, level);
     }
-    const __m128i negative = _mm_and_si128(_mm_srai_epi32(err, 31), _mm_set1_epi32(15));
-    s.right = shareOf(_mm_sub_epi32(_mm_slli_epi32(err, 3), err), negative);
-    const __m128i late = shareOf(_mm_add_epi32(_mm_slli_epi32(err, 1), err), negative);
-    const __m128i share = _mm_add_epi32(s.leftSum, late);
-    s.inboxEarly = _mm_slli_si128(s.leftSum, 4); // lane k's share to lane k + 1
-    s.inboxLate = _mm_slli_si128(late, 4);
-    s.leftSum =
-        _mm_add_epi32(s.rightSum, shareOf(_mm_add_epi32(_mm_slli_epi32(err, 2), err), negative));
-    s.rightSum = shareOf(err, negative);
+    // k * err / 16 truncated toward zero is (k * err + 15) >> 4 for a negative err and
+    // (k * err) >> 4 otherwise; the four shares build on one another's sums.
+    const __m128i rounded =
+        _mm_add_epi32(err, _mm_and_si128(_mm_srai_epi32(err, 31), _mm_set1_epi32(15)));
+    const __m128i twice = _mm_slli_epi32(err, 1);
+    const __m128i four = _mm_slli_epi32(err, 2);
+    const __m128i three = _mm_add_epi32(rounded, twice);
+    s.right = _mm_srai_epi32(_mm_add_epi32(three, four), 4);
+    const __m128i share = _mm_add_epi32(s.leftSum, _mm_srai_epi32(three, 4));
+    s.inbox = _mm_slli_si128(share, 4); // lane k's share to lane k + 1
+    s.leftSum = _mm_add_epi32(s.rightSum, _mm_srai_epi32(_mm_add_epi32(rounded, four), 4));
+    s.rightSum = _mm_srai_epi32(rounded, 4);
     return share;
 }
 
 // Hands lane 3's shares of a full group to the row below it: the share of step i is for
 // column i - 7. Within the area that row holds levels and plain sums suffice; the columns
-// beside the area, or a row below it, take saturating sums.
-void passBelow(Group& g, const int32_t (*shares)[kLanes]) {
+// beside the area, or a row below it, take saturating sums. When the group below ran
+// alongside, it has taken the shares for the area's columns already.
+void passBelow(Group& g, const int32_t (*shares)[kLanes], bool areaColumnsTaken) {
     int32_t* below = g.rowOf(kLanes);
     if (!below || g.rows != kLanes) {
         return;
     }
     constexpr int32_t kDelay = kLag * (kLanes - 1) + 1;
     const bool rowInArea = g.y + kLanes < g.bottom;
-    for (int32_t x = g.xs; x < g.xe; ++x) {
+    for (int32_t x = g.xs; x < g.xe && !areaColumnsTaken; ++x) {
         const int32_t share = shares[x + kDelay][kLanes - 1];
         below[x] = rowInArea ? below[x] + share : addSaturated(below[x], share);
     }
@@ -304,55 +308,159 @@ void passBelow(Group& g, const int32_t (*shares)[kLanes]) {
     }
 }
 
-// The group in vector steps: masked where some lane is outside the area, plain in the
-// steps where all four are inside.
-void diffuseGroupVector(Group& g) {
-    const int32_t end = endStep(g);
-    const int32_t steadyFirst = g.rows == kLanes ? g.xs + kLag * (kLanes - 1) : end;
-    const int32_t steadyEnd = std::max(steadyFirst, g.rows == kLanes ? g.xe : end);
+// What a group's steps leave behind: what lanes held outside the area, and the lanes' shares
+// for the row below, by step.
+struct StepLog {
     alignas(16) int32_t held[kSteps][kLanes];
     alignas(16) int32_t shares[kSteps][kLanes];
-    const __m128i laneLag = _mm_setr_epi32(0, kLag, 2 * kLag, 3 * kLag);
-    const __m128i firstColumn = _mm_set1_epi32(g.xs - 1);
-    const __m128i endColumn = _mm_set1_epi32(g.xe);
-    const __m128i rowLanes = _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(g.rows));
+};
+
+// Lane 3's share for `column` of the row below the group whose log this is.
+__m128i shareForRowBelow(const StepLog& log, int32_t column) {
+    constexpr int32_t kDelay = kLag * (kLanes - 1) + 1;
+    return _mm_srli_si128(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(log.shares[column + kDelay])),
+        4 * (kLanes - 1));
+}
+
+// A group in vector steps: masked where some lane is outside the area, plain in the steps
+// where all four are inside.
+class VectorRun {
+public:
+    VectorRun(Group& g, StepLog& log)
+        : g(g), end(endStep(g)), steadyFirst(g.rows == kLanes ? g.xs + kLag * (kLanes - 1) : end),
+          steadyEnd(std::max(steadyFirst, g.rows == kLanes ? g.xe : end)), log(log),
+          laneLag(_mm_setr_epi32(0, kLag, 2 * kLag, 3 * kLag)),
+          firstColumn(_mm_set1_epi32(g.xs - 1)), endColumn(_mm_set1_epi32(g.xe)),
+          rowLanes(_mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(g.rows))) {}
+
+    __m128i plainStep(int32_t i, __m128i above) {
+        const __m128i share =
+            vectorStep<false>(chains, g.skewed[i], log.held[i], _mm_setzero_si128(), above);
+        _mm_store_si128(reinterpret_cast<__m128i*>(log.shares[i]), share);
+        return share;
+    }
+
+    __m128i step(int32_t i, __m128i above) {
+        if (i >= steadyFirst && i < steadyEnd) {
+            return plainStep(i, above);
+        }
+        const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
+        const __m128i inside =
+            _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
+                                                  _mm_cmplt_epi32(x, endColumn)));
+        const __m128i share = vectorStep<true>(chains, g.skewed[i], log.held[i], inside, above);
+        _mm_store_si128(reinterpret_cast<__m128i*>(log.shares[i]), share);
+        return share;
+    }
+
+    // What the group above (its log, or null) hands lane 0 at step i: its share for column i,
+    // while that column is inside the area.
+    __m128i fromAbove(const StepLog* above, int32_t i) const {
+        return above && i < g.xe ? shareForRowBelow(*above, i) : _mm_setzero_si128();
+    }
+
+    // The group below takes the shares for the area's columns itself when it follows.
+    void finish(bool belowFollows) {
+        passBelow(g, log.shares, belowFollows);
+        spillHeld(g, log.held, end);
+    }
+
+    Group& g;
+    const int32_t end;
+    const int32_t steadyFirst;
+    const int32_t steadyEnd;
+
+private:
+    StepLog& log;
+    const __m128i laneLag, firstColumn, endColumn, rowLanes;
     Chains chains;
-    auto maskedSteps = [&](int32_t from, int32_t to) {
-        for (int32_t i = from; i < to; ++i) {
-            const __m128i x = _mm_sub_epi32(_mm_set1_epi32(i), laneLag);
-            const __m128i inside =
-                _mm_and_si128(rowLanes, _mm_and_si128(_mm_cmpgt_epi32(x, firstColumn),
-                                                      _mm_cmplt_epi32(x, endColumn)));
-            const __m128i share = vectorStep<true>(chains, g.skewed[i], held[i], inside);
-            _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
+};
+
+void diffuseGroupVector(Group& g, StepLog& log, const StepLog* above) {
+    VectorRun run(g, log);
+    for (int32_t i = g.xs; i < run.end; ++i) {
+        run.step(i, run.fromAbove(above, i));
+    }
+    run.finish(g.y + kLanes < g.bottom);
+}
+
+// A full group and the group below it, side by side: the lower group's lane 0 works as a
+// fifth lane of the upper group, two columns behind its lane 3, and takes lane 3's share for
+// the row below straight from the step before. The two error chains do not wait for each
+// other within a step, so the processor overlaps them.
+void diffusePairVector(Group& upper, Group& lower, StepLog& upperLog, StepLog& lowerLog,
+                       const StepLog* above) {
+    constexpr int32_t kBehind = kLag * kLanes; // steps from upper's step to lower's
+    VectorRun top(upper, upperLog);
+    VectorRun bottom(lower, lowerLog);
+    __m128i lastShare = _mm_setzero_si128();
+    const int32_t stop = std::max(top.end, bottom.end + kBehind);
+    auto turn = [&](int32_t t) {
+        const __m128i share = _mm_srli_si128(lastShare, 4 * (kLanes - 1)); // lane 3 to lane 0
+        lastShare = t < top.end ? top.step(t, top.fromAbove(above, t)) : _mm_setzero_si128();
+        const int32_t i = t - kBehind;
+        if (i >= lower.xs && i < bottom.end) {
+            bottom.step(i, share);
         }
     };
-    maskedSteps(g.xs, steadyFirst);
-    for (int32_t i = steadyFirst; i < steadyEnd; ++i) {
-        const __m128i share = vectorStep<false>(chains, g.skewed[i], held[i], _mm_setzero_si128());
-        _mm_store_si128(reinterpret_cast<__m128i*>(shares[i]), share);
+    // Where both groups take plain steps, a loop without the checks.
+    const int32_t bothFirst = std::max(top.steadyFirst, bottom.steadyFirst + kBehind);
+    const int32_t bothEnd =
+        std::max(bothFirst, std::min(top.steadyEnd, bottom.steadyEnd + kBehind));
+    int32_t t = upper.xs;
+    for (; t < bothFirst; ++t) {
+        turn(t);
     }
-    maskedSteps(steadyEnd, end);
-    passBelow(g, shares);
-    spillHeld(g, held, end);
+    for (; t < bothEnd; ++t) {
+        const __m128i share = _mm_srli_si128(lastShare, 4 * (kLanes - 1));
+        lastShare = top.plainStep(t, top.fromAbove(above, t));
+        bottom.plainStep(t - kBehind, share);
+    }
+    for (; t < stop; ++t) {
+        turn(t);
+    }
+    top.finish(true);
+    bottom.finish(lower.rows == kLanes && lower.y + kLanes < lower.bottom);
+}
+
+// The area in vector steps, two groups at a time where the upper one is full. Each run hands
+// its last group's shares for the row below to the next run through its log; of three logs,
+// a run reads one and writes the other two.
+void diffuseVector(Group& g, Group& next) {
+    StepLog logs[3];
+    int32_t aboveLog = 2; // no run yet: the first takes logs 0 and 1
+    bool first = true;
+    while (g.y < g.bottom) {
+        const StepLog* above = first ? nullptr : &logs[aboveLog];
+        StepLog& upperLog = logs[(aboveLog + 1) % 3];
+        StepLog& lowerLog = logs[(aboveLog + 2) % 3];
+        first = false;
+        g.rows = std::min(kLanes, g.bottom - g.y);
+        loadGroup(g, true);
+        if (g.rows == kLanes && g.y + kLanes < g.bottom) {
+            next.plane = g.plane;
+            next.xs = g.xs;
+            next.xe = g.xe;
+            next.bottom = g.bottom;
+            next.y = g.y + kLanes;
+            next.rows = std::min(kLanes, g.bottom - next.y);
+            loadGroup(next, true);
+            diffusePairVector(g, next, upperLog, lowerLog, above);
+            moveGroup(g, true, true);
+            moveGroup(next, true, true);
+            aboveLog = (aboveLog + 2) % 3;
+            g.y = next.y + next.rows;
+        } else {
+            diffuseGroupVector(g, upperLog, above);
+            moveGroup(g, true, true);
+            aboveLog = (aboveLog + 1) % 3;
+            g.y += g.rows;
+        }
+    }
 }
 
 #endif
-
-void diffuseGroup(Group& g, bool vector) {
-    loadGroup(g, vector);
-#ifdef MIRVISTA_DIFFUSION_SSE2
-    if (vector) {
-        diffuseGroupVector(g);
-    } else {
-        diffuseGroupScalar(g);
-    }
-#else
-    (void)vector;
-    diffuseGroupScalar(g);
-#endif
-    moveGroup(g, true, vector);
-}
 
 void diffuse(int32_t* plane, int32_t xs, int32_t xe, int32_t ys, int32_t ye, bool vector) {
     if (xs >= xe || ys >= ye) {
@@ -363,9 +471,21 @@ void diffuse(int32_t* plane, int32_t xs, int32_t xe, int32_t ys, int32_t ye, boo
     g.xs = xs;
     g.xe = xe;
     g.bottom = ye;
-    for (g.y = ys; g.y < ye; g.y += kLanes) {
+    g.y = ys;
+#ifdef MIRVISTA_DIFFUSION_SSE2
+    if (vector) {
+        Group next;
+        diffuseVector(g, next);
+        return;
+    }
+#else
+    (void)vector;
+#endif
+    for (; g.y < ye; g.y += kLanes) {
         g.rows = std::min(kLanes, ye - g.y);
-        diffuseGroup(g, vector);
+        loadGroup(g, false);
+        diffuseGroupScalar(g);
+        moveGroup(g, true, false);
     }
 }
 

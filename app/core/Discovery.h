@@ -4,15 +4,9 @@
 
 #include <windows.h>
 
+#include "comsrc/DisplayEnumeration_Win32.h"
+
 class DeviceMediator;
-
-// The display enumeration that discovery uses; tests put their own in its place.
-struct DisplayEnumeration {
-    BOOL(WINAPI* enumDevices)(LPCSTR device, DWORD index, PDISPLAY_DEVICEA info, DWORD flags);
-    BOOL(WINAPI* enumSettings)(LPCSTR device, DWORD mode, DEVMODEA* settings);
-};
-
-extern DisplayEnumeration g_displayEnumeration;
 
 // The mirror display's description string begins with this.
 constexpr char kMirrorDescription[] = "Mirvane";

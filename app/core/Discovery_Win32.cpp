@@ -7,11 +7,10 @@
 
 #include "app/core/App_Win32.h"
 #include "app/core/DevMed_HDC.h"
+#include "app/core/DevMed_USBED.h"
 #include "app/core/Globals.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"
-
-DisplayEnumeration g_displayEnumeration = {EnumDisplayDevicesA, EnumDisplaySettingsA};
 
 namespace {
 
@@ -127,4 +126,34 @@ int recreateScreenMediator() {
     delete g_screenMediator;
     g_screenMediator = new DevMed_HDC(captureRect);
     return 0;
+}
+
+DeviceMediator* createMirrorMediator(const RECT& captureRect) {
+    return new (std::nothrow) DevMed_USBED(captureRect);
+}
+
+namespace {
+
+// Discovery and re-creation only ever make the mirror mediator as a DevMed_USBED.
+DevMed_USBED* mirrorMediator() {
+    return static_cast<DevMed_USBED*>(g_mirrorMediator);
+}
+
+} // namespace
+
+int recreateMirrorMediator() {
+    if (!g_mirrorAcquirer || !g_mirrorMediator)
+        return -1;
+    g_mirrorAcquirer->Open();
+    const RECT captureRect = *mirrorMediator()->captureRect();
+    delete g_mirrorMediator;
+    g_mirrorMediator = createMirrorMediator(captureRect);
+    if (!g_mirrorMediator)
+        return -1;
+    mirrorMediator()->checkDriver();
+    return 0;
+}
+
+int checkMirrorDriver() {
+    return g_mirrorMediator ? mirrorMediator()->checkDriver() : -1;
 }

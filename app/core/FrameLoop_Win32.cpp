@@ -1,4 +1,4 @@
-// Start-up, the polling frame loop and shutdown of mirpanel.
+// Start-up, the frame loop and shutdown of mirpanel.
 
 #include "app/core/App_Win32.h"
 
@@ -21,11 +21,11 @@ char s_className[kTitleLength];
 double s_tickDivisor = 0.0;
 HACCEL s_accelerators = nullptr;
 
-uint32_t readTick() {
+TickReading readTick() {
     LARGE_INTEGER counter;
     if (!QueryPerformanceCounter(&counter))
-        return 0;
-    return tickFromCounter(counter.QuadPart, s_tickDivisor);
+        return TickReading{0, 0.0};
+    return readingFromCounter(counter.QuadPart, s_tickDivisor);
 }
 
 void initTickDivisor() {
@@ -68,21 +68,26 @@ void runPeriodicWork() {
     }
 }
 
-void paceFrame(uint32_t now, uint32_t& lastFrameTick) {
-    switch (frameStep(now, lastFrameTick, g_anyActive != 0, g_linksUp != 0, g_captureReady != 0)) {
-    case FrameStep::Convert:
+// Blocks until a message is waiting (one already seen but not yet handled counts) or `ms`
+// have passed, so that the loop neither spins nor keeps a message waiting.
+void waitForTurn(uint32_t ms) {
+    if (ms == 0)
+        return;
+    if (MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+        WAIT_FAILED)
+        Sleep(ms);
+}
+
+void paceFrame(const TickReading& now, uint32_t& lastFrameTick, uint32_t lastPeriodicTick) {
+    const FrameStep step =
+        frameStep(now.tick, lastFrameTick, g_anyActive != 0, g_linksUp != 0, g_captureReady != 0);
+    if (step == FrameStep::Convert) {
         convertFrame();
-        lastFrameTick = now;
-        break;
-    case FrameStep::Sleep2:
-        Sleep(2);
-        break;
-    case FrameStep::NoSleep:
-        break;
-    case FrameStep::Sleep10:
-        Sleep(10);
-        break;
+        lastFrameTick = now.tick;
+        return;
     }
+    // Read afresh: the periodic work of this turn may have taken a while.
+    waitForTurn(turnWaitMs(step, readTick(), lastFrameTick, lastPeriodicTick));
 }
 
 } // namespace
@@ -118,12 +123,12 @@ int runFrameLoop(HWND mainWindow) {
     uint32_t lastFrameTick = 0;
     MSG message{};
     while (pumpOneMessage(mainWindow, message)) {
-        const uint32_t now = readTick();
-        if (periodicDue(now, lastPeriodicTick)) {
+        const TickReading now = readTick();
+        if (periodicDue(now.tick, lastPeriodicTick)) {
             runPeriodicWork();
-            lastPeriodicTick = now;
+            lastPeriodicTick = now.tick;
         }
-        paceFrame(now, lastFrameTick);
+        paceFrame(now, lastFrameTick, lastPeriodicTick);
     }
     timeEndPeriod(1);
     return static_cast<int>(message.wParam);

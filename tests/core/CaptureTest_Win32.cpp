@@ -13,6 +13,7 @@
 
 #include "app/core/App_Win32.h"
 #include "app/core/DevMed_HDC.h"
+#include "app/core/DevMed_USBED.h"
 #include "app/core/Discovery.h"
 #include "app/core/Globals.h"
 #include "app/link/SenderLink.h"
@@ -189,6 +190,12 @@ struct FakeDisplays {
         }
         return EnumDisplayDevicesA(device, index - DWORD(extra.size()), info, flags);
     }
+    // No device context for DISPLAY42; any other name gives one of the whole display.
+    static HDC WINAPI OpenDC(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode) {
+        if (device && std::string(device) == "\\\\.\\DISPLAY42")
+            return nullptr;
+        return CreateDCA(driver, nullptr, port, mode);
+    }
     static BOOL WINAPI Settings(LPCSTR, DWORD mode, DEVMODEA* settings) {
         EXPECT_EQ(mode, ENUM_CURRENT_SETTINGS);
         EXPECT_EQ(settings->dmSize, 156);
@@ -204,15 +211,8 @@ struct FakeDisplays {
 std::vector<std::pair<std::string, std::string>> FakeDisplays::extra;
 bool FakeDisplays::settingsReadable = false;
 
-std::string PrimaryDeviceName() {
-    DISPLAY_DEVICEA device{};
-    device.cb = sizeof device;
-    EXPECT_TRUE(EnumDisplayDevicesA(nullptr, 0, &device, 0));
-    return device.DeviceName;
-}
-
 TEST_F(Discovery, MirrorDeviceWithoutDeviceContextFailsInBothModes) {
-    g_displayEnumeration = {FakeDisplays::Devices, FakeDisplays::Settings};
+    g_displayEnumeration = {FakeDisplays::Devices, FakeDisplays::Settings, FakeDisplays::OpenDC};
     FakeDisplays::extra = {{"\\\\.\\DISPLAY42", "Mirvane Mirror Driver"}};
     for (int32_t mode : {0, 1}) {
         g_runMode = mode;
@@ -225,8 +225,8 @@ TEST_F(Discovery, MirrorDeviceWithoutDeviceContextFailsInBothModes) {
 }
 
 TEST_F(Discovery, MirrorDeviceWithoutCurrentSettings) {
-    g_displayEnumeration = {FakeDisplays::Devices, FakeDisplays::Settings};
-    FakeDisplays::extra = {{"\\\\.\\DISPLAY42", "Other"}, {PrimaryDeviceName(), "Mirvane 1"}};
+    g_displayEnumeration = {FakeDisplays::Devices, FakeDisplays::Settings, FakeDisplays::OpenDC};
+    FakeDisplays::extra = {{"\\\\.\\DISPLAY42", "Other"}, {"\\\\.\\DISPLAY7", "Mirvane 1"}};
     FakeDisplays::settingsReadable = false;
     g_runMode = 0;
     EXPECT_EQ(discoverDisplays(), 0);
@@ -238,16 +238,26 @@ TEST_F(Discovery, MirrorDeviceWithoutCurrentSettings) {
     g_runMode = 1;
     EXPECT_EQ(discoverDisplays(), 0);
     EXPECT_EQ(g_captureReady, 0);
+    EXPECT_EQ(g_mirrorModeFound, 0);
 }
 
 TEST_F(Discovery, MirrorDisplayPlacedOnTheDesktop) {
-    g_displayEnumeration = {FakeDisplays::Devices, FakeDisplays::Settings};
+    g_displayEnumeration = {FakeDisplays::Devices, FakeDisplays::Settings, FakeDisplays::OpenDC};
     // The first of two mirror displays is used: the second one's name would not open.
-    FakeDisplays::extra = {{PrimaryDeviceName(), "Mirvane A"}, {"\\\\.\\DISPLAY42", "Mirvane B"}};
+    FakeDisplays::extra = {{"\\\\.\\DISPLAY7", "Mirvane A"}, {"\\\\.\\DISPLAY42", "Mirvane B"}};
     FakeDisplays::settingsReadable = true;
+    g_runMode = 1;
     EXPECT_EQ(discoverDisplays(), 0);
+    EXPECT_EQ(g_mirrorDeviceFound, 1);
+    EXPECT_EQ(g_mirrorModeFound, 1);
+    EXPECT_EQ(g_captureReady, 1);
     ASSERT_NE(g_mirrorAcquirer, nullptr);
+    EXPECT_NE(g_mirrorAcquirer->GetHDC(), nullptr);
     EXPECT_TRUE(Same(*g_mirrorAcquirer->GetRect(), RECT{1280, 0, 1920, 480}));
+    ASSERT_NE(g_mirrorMediator, nullptr);
+    EXPECT_EQ(g_mirrorMediator->isValid(), 257);
+    EXPECT_TRUE(
+        Same(*static_cast<DevMed_USBED*>(g_mirrorMediator)->captureRect(), RECT{0, 0, 640, 480}));
     FakeDisplays::settingsReadable = false;
 }
 

@@ -382,6 +382,10 @@ TEST(Diffusion, MatchesTheDirectFormOnRandomAreas) {
         area.bottom = area.top + 1 + int32_t(random() % 80);
         ToneSettings tone{0.5 + (random() % 100) / 40.0, trial % 5 == 0 ? 1.3 : 1.0,
                           int32_t(random() % 100) - 50};
+        if (trial % 3 == 0) { // the default contrast, with offsets up to and past the limits
+            tone.contrast = 1.0;
+            tone.offset = int32_t(random() % 600) - 300;
+        }
         DitherJob job = s.job(1, window, tone);
         convertArea(job, area);
         job.plane = reference.data();

@@ -16,14 +16,13 @@ TEST(Pacing, PeriodicWorkOncePerHundredTicks) {
 
 TEST(Pacing, FramesEveryThirdTickOnlyWhileRunning) {
     EXPECT_EQ(FrameStep::Convert, frameStep(3, 0, true, true, true));
-    EXPECT_EQ(FrameStep::Sleep2, frameStep(0, 0, true, true, true));
-    EXPECT_EQ(FrameStep::Sleep2, frameStep(1, 0, true, true, true));
-    EXPECT_EQ(FrameStep::NoSleep, frameStep(2, 0, true, true, true));
-    EXPECT_EQ(FrameStep::Sleep10, frameStep(3, 0, false, true, true));
-    EXPECT_EQ(FrameStep::Sleep10, frameStep(3, 0, true, false, true));
-    EXPECT_EQ(FrameStep::Sleep10, frameStep(3, 0, true, true, false));
+    EXPECT_EQ(FrameStep::Wait, frameStep(0, 0, true, true, true));
+    EXPECT_EQ(FrameStep::Wait, frameStep(2, 0, true, true, true));
+    EXPECT_EQ(FrameStep::Idle, frameStep(3, 0, false, true, true));
+    EXPECT_EQ(FrameStep::Idle, frameStep(3, 0, true, false, true));
+    EXPECT_EQ(FrameStep::Idle, frameStep(3, 0, true, true, false));
     // Wrap-around: two ticks after a frame just before the wrap is still mid-period.
-    EXPECT_EQ(FrameStep::NoSleep, frameStep(0, 0xFFFFFFFEu, true, true, true));
+    EXPECT_EQ(FrameStep::Wait, frameStep(0, 0xFFFFFFFEu, true, true, true));
     EXPECT_EQ(FrameStep::Convert, frameStep(1, 0xFFFFFFFEu, true, true, true));
 }
 
@@ -40,6 +39,49 @@ TEST(Pacing, NoTwoFramesWithinThreeTicks) {
         }
     }
     EXPECT_EQ((0x300 - 1) / 3, frames); // every third tick after the start
+}
+
+// The loop waits until the frame's tick begins, never less, and wakes for the once-a-second
+// work; while not running it waits 10 ms.
+TEST(Pacing, WaitsUntilTheNextFrameIsDue) {
+    const TickReading early{1000, 0.25};
+    EXPECT_EQ(28u, turnWaitMs(FrameStep::Wait, early, 1000, 1000)); // 2.75 ticks, rounded up
+    EXPECT_EQ(1u, turnWaitMs(FrameStep::Wait, TickReading{1002, 0.95}, 1000, 1000));
+    EXPECT_EQ(0u, turnWaitMs(FrameStep::Convert, early, 997, 1000));
+    EXPECT_EQ(8u, turnWaitMs(FrameStep::Wait, TickReading{1099, 0.2}, 1098, 1000));
+    EXPECT_EQ(10u, turnWaitMs(FrameStep::Idle, early, 0, 1000));
+    EXPECT_EQ(3u, turnWaitMs(FrameStep::Idle, TickReading{1099, 0.7}, 0, 1000));
+    // Across the wrap the frame is due at tick 1, 1.5 ticks ahead.
+    EXPECT_EQ(15u,
+              turnWaitMs(FrameStep::Wait, TickReading{0xFFFFFFFFu, 0.5}, 0xFFFFFFFEu, 0xFFFFFFFEu));
+    // A due tick already begun, even long ago, means no wait.
+    EXPECT_EQ(0u, msUntilTick(TickReading{5, 0.5}, 5));
+    EXPECT_EQ(0u, msUntilTick(TickReading{5, 0.5}, 0xFFFFFFF0u));
+}
+
+// Waiting the computed time and reading the tick again always lands at or after the frame's
+// tick, whatever the phase: the loop turns once per wait instead of spinning.
+TEST(Pacing, AWaitEndsAtTheDueTick) {
+    const double divisor = 7.0; // counts per tick; a count is 10/7 ms
+    for (int64_t last = 0xFFFFFFF0LL * 7; last < 0x100000010LL * 7; ++last) {
+        const uint32_t lastTick = tickFromCounter(last, divisor);
+        int64_t counter = last;
+        int turns = 0;
+        for (;;) {
+            const TickReading now = readingFromCounter(counter, divisor);
+            ASSERT_EQ(now.tick, tickFromCounter(counter, divisor));
+            const FrameStep step = frameStep(now.tick, lastTick, true, true, true);
+            if (step == FrameStep::Convert)
+                break;
+            const uint32_t ms = turnWaitMs(step, now, lastTick, lastTick);
+            ASSERT_GT(ms, 0u);
+            counter += (ms * 7 + 9) / 10; // the first count at or after ms
+            ASSERT_LE(++turns, 1) << "counter " << last;
+        }
+        const int64_t due = (last / 7 + 3) * 7; // the first count of the frame's tick
+        EXPECT_GE(counter, due);
+        EXPECT_LE(counter - due, 1) << "woke more than a millisecond late"; // 1 ms = 0.7 counts
+    }
 }
 
 TEST(Pacing, TickFromCounter) {

@@ -67,6 +67,8 @@ void StandInSetQueryValue(ULONG value);
 BOOL StandInBreakFrameBuffer(void);
 /* The process value the map request accepts: the calling process. */
 ULONG StandInProcess(void);
+/* Drops every mapping into the process, as a device that stops or goes away does. */
+void StandInDropMappings(void);
 /* Live mappings into the process, and keep-alive requests seen. */
 ULONG StandInMappingCount(void);
 ULONG StandInKeepAliveCount(void);

@@ -305,6 +305,10 @@ ULONG StandInProcess(void) {
     return 0xFFFFFFFFu; /* the current-process pseudo handle */
 }
 
+void StandInDropMappings(void) {
+    UnmapAll();
+}
+
 ULONG StandInMappingCount(void) {
     ULONG n = 0;
     for (ULONG i = 0; i < MAX_MAPPINGS; ++i) {

@@ -5,54 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/core/MirpanelProcess_Win32.h"
 #include "tests/multio/TempFolder_Win32.h"
 
 namespace {
-
-// The test gets the Linux path of the program; Wine shows the root file system as Z:.
-std::string programPath() {
-    const char* unixPath = std::getenv("MIRPANEL_EXE");
-    std::string path = unixPath != nullptr ? std::string("Z:") + unixPath : std::string();
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
-    return path;
-}
-
-// This process's environment with APPDATA replaced, as a block for CreateProcessA.
-std::vector<char> environmentWithAppData(const std::string& appData) {
-    std::vector<char> block;
-    char* strings = GetEnvironmentStringsA();
-    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        if (_strnicmp(entry, "APPDATA=", 8) != 0) {
-            block.insert(block.end(), entry, entry + std::strlen(entry) + 1);
-        }
-    }
-    FreeEnvironmentStringsA(strings);
-    const std::string own = "APPDATA=" + appData;
-    block.insert(block.end(), own.c_str(), own.c_str() + own.size() + 1);
-    block.push_back('\0');
-    return block;
-}
-
-HWND findWindowOf(DWORD processId, HANDLE process) {
-    for (int i = 0; i < 600; ++i) {
-        HWND window = FindWindowA("MIRVISTA", nullptr);
-        DWORD owner = 0;
-        if (window != nullptr && GetWindowThreadProcessId(window, &owner) && owner == processId) {
-            return window;
-        }
-        if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) {
-            return nullptr; // it ended before showing its window
-        }
-    }
-    return nullptr;
-}
 
 const char kPrepared[] = "# prepared by the test\n"
                          "x.custom = keep me\n"
@@ -96,35 +55,19 @@ std::string expectedFile() {
 } // namespace
 
 TEST(MirpanelSettings, WritesPreparedFileBackInItsOwnOrder) {
-    const std::string program = programPath();
-    ASSERT_FALSE(program.empty()) << "MIRPANEL_EXE is not set";
+    ASSERT_FALSE(programPath().empty()) << "MIRPANEL_EXE is not set";
     TempFolder folder("mirpanel");
     ASSERT_TRUE(CreateDirectoryA((folder / "mirvane").c_str(), nullptr));
     const std::string ini = folder / "mirvane\\mirvista.ini";
     ASSERT_TRUE(writeWholeFile(ini, kPrepared));
 
-    std::vector<char> environment = environmentWithAppData(folder.path);
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, environment.data(),
-                               nullptr, &startup, &process))
-        << GetLastError();
-
-    HWND window = findWindowOf(process.dwProcessId, process.hProcess);
+    HWND window = startMirpanel(folder.path, process);
     EXPECT_NE(window, nullptr);
     if (window != nullptr) {
         EXPECT_TRUE(PostMessageA(window, WM_CLOSE, 0, 0));
     }
-    const DWORD waited = WaitForSingleObject(process.hProcess, 20000);
-    if (waited != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(waited, WAIT_OBJECT_0);
+    ASSERT_NE(-1, endOfMirpanel(process));
 
     EXPECT_EQ(readWholeFile(ini), expectedFile());
 }

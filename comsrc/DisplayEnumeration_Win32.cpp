@@ -1,0 +1,3 @@
+#include "comsrc/DisplayEnumeration_Win32.h"
+
+DisplayEnumeration g_displayEnumeration = {EnumDisplayDevicesA, EnumDisplaySettingsA, CreateDCA};
