@@ -71,6 +71,24 @@ function(mirvista_bench name)
     endif()
 endfunction()
 
+# mirvista_link_mirvane(<target>)
+# Lets a test or benchmark program drive the mirror driver through the stand-in graphics
+# engine (tests/driver/StandIn.h). Host build: the driver's sources and the stand-in are
+# linked in. Windows build: the program links the stand-in win32k.sys, and the real
+# mirvane.dll and win32k.sys are put beside it, where Wine finds them.
+function(mirvista_link_mirvane target)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/driver/StandInDriver.c)
+    if(WIN32)
+        target_link_libraries(${target} PRIVATE win32k_standin)
+        add_dependencies(${target} mirvane)
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:mirvane>
+                    $<TARGET_FILE:win32k_standin> $<TARGET_FILE_DIR:${target}>)
+    else()
+        target_link_libraries(${target} PRIVATE mirvane_host standin_host)
+    endif()
+endfunction()
+
 # mirvista_fuzz(<name> SECONDS <s> MAX_LEN <n> [TIMEOUT <t>])
 # A libFuzzer target <name> built with clang under ASan and UBSan from ./fuzz, a project of
 # its own (it needs clang where the host build may use gcc). CTest replays ./fuzz/corpus

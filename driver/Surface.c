@@ -34,8 +34,9 @@ static BOOL AllocatePointerAttributes(MirvanePdev* pdev) {
 /* Maps the video memory and checks that the frame buffer, 4 MiB in, holds what is written. */
 static BOOL MapVideoMemory(MirvanePdev* pdev) {
     VIDEO_MEMORY_INFORMATION info;
+    uint64_t frameBytes = (uint64_t)(ULONG)pdev->cyScreen * (ULONG)pdev->stride;
     if (!MiniportMapVideoMemory(pdev->hDriver, &info) || info.FrameBufferBase == NULL ||
-        (uint64_t)info.VideoRamLength < (uint64_t)MIRVANE_FRAME_OFFSET + pdev->frameBufferBytes) {
+        info.VideoRamLength < MIRVANE_FRAME_OFFSET + frameBytes) {
         return FALSE;
     }
     pdev->videoMemory = (BYTE*)info.FrameBufferBase;
@@ -68,8 +69,8 @@ static BOOL PublishSurface(MirvanePdev* pdev, HSURF hsurf) {
 HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
     MirvanePdev* pdev = (MirvanePdev*)dhpdev;
     /* Only 32-bit modes whose rows hold the whole width have a surface. */
-    if (!SetDisplayMode(pdev, TRUE) || pdev->bitsPerPixel != 32 ||
-        (int64_t)pdev->stride < (int64_t)pdev->cxScreen * 4) {
+    if (!SetDisplayMode(pdev, TRUE) || pdev->bitsPerPixel != 32 || pdev->cxScreen <= 0 ||
+        pdev->cyScreen <= 0 || (int64_t)pdev->stride < (int64_t)pdev->cxScreen * 4) {
         return NULL;
     }
     SIZEL size = {pdev->cxScreen, pdev->cyScreen};

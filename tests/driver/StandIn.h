@@ -16,6 +16,8 @@
  * ones. Its map request maps the video memory into the calling process a second time, so a
  * test reads the frame buffer as mirpanel would.
  *
+ * A test program gets all of it with mirvista_link_mirvane(<target>) (cmake/MirvistaTesting.cmake).
+ *
  * Typical use (StandInDevice wraps the driver's own lifecycle):
  *     StandInReset();
  *     StandInDevice dev;

@@ -2,7 +2,7 @@
 // operations on one device (the queue is flushed and tracking switched off between inputs):
 //   0 escape:   number (known by index, else any 32-bit), presence flags, cjIn, cjOut, the
 //               input bytes; a present buffer has exactly its size, a missing one any size
-//   1 fill:     a rectangle filled through DrvBitBlt, then 0 to 1020 lines in it
+//   1 fill:     a rectangle filled through DrvBitBlt, then 0 to 510 lines in it
 //   2 hook:     one of the other recording hooks with fuzzed coordinates
 //   3 identify
 //   4 engine:   drawing calls fail or succeed from now on
@@ -131,14 +131,14 @@ void Escape(Input& in) {
     std::free(pvOut != nullptr && cjOut == 0 ? pvOut - 1 : pvOut);
 }
 
-// A fill, then up to 1020 lines with the same bounds: short inputs reach the queue's limit
+// A fill, then up to 510 lines with the same bounds: short inputs reach the queue's limit
 // without painting thousands of times.
 void Fill(Input& in) {
     RECTL r{in.Small(), in.Small(), in.Small(), in.Small()};
     StandInFill(&g_dev, &r, in.Word());
     using F = BOOL(APIENTRY*)(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, LONG, LONG, LONG, LONG, RECTL*, MIX);
     F lineTo = Fn<F>(INDEX_DrvLineTo);
-    for (ULONG n = in.Byte() * 4u; n > 0; --n) {
+    for (ULONG n = in.Byte() * 2u; n > 0; --n) {
         lineTo(g_dev.surface, nullptr, nullptr, 0, 0, 1, 1, &r, 0);
         CheckCounts();
     }

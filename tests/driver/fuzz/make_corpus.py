@@ -41,7 +41,7 @@ SEEDS = {
     + struct.pack("<hhhh", -2, -12, 8, 14) + bytes([3])
     + struct.pack("<hhhhhh", 100, 50, 110, 50, 120, 60) + bytes([0]) + bytes([4, 1])
     + fill(0, 0, 1, 1, 0),
-    "queue_limit": IDENTIFY + fill(0, 0, 1, 1, 0, 255) + fill(0, 0, 1, 1, 0, 255) + esc("get_many", 2, 0, 48)
+    "queue_limit": IDENTIFY + fill(0, 0, 1, 1, 0, 255) * 4 + esc("get_many", 2, 0, 48)
     + esc("get_many", 2, 0, 50000),
 }
 
