@@ -32,9 +32,7 @@ seconds=${MIRVISTA_LOOP_SECONDS:-20}
 export WINEPREFIX=$win/wineprefix
 # shellcheck source=../cmake/wine-env.sh
 source "$root/cmake/wine-env.sh"
-mkdir -p "$(dirname "$WINEPREFIX")"
-exec 8>"$WINEPREFIX.run.lock"
-flock 8
+lock_prefix
 
 MIRVISTA_TEST_TMP=$(mktemp -d /tmp/mirvista-bench.XXXXXX)
 export MIRVISTA_TEST_TMP MIRVISTA_PORTS=3
@@ -43,10 +41,7 @@ xvfb_pid=
 reader_pid=
 cleanup() {
     [ -n "$reader_pid" ] && kill "$reader_pid" 2>/dev/null && wait "$reader_pid" 2>/dev/null
-    # shellcheck source=../cmake/wine-ports.sh
-    [ -n "${mirvista_ports_active:-}" ] && source "$root/cmake/wine-ports.sh"
-    stop_wine
-    stop_xvfb
+    end_wine_session
     if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
 }
 trap cleanup EXIT
@@ -67,8 +62,6 @@ while True:
     print("%.6f %d" % (time.time(), len(data)))
 PY
 reader_pid=$!
-
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 appdata=$tmp/appdata
 mkdir -p "$appdata/mirvane"
 printf 'G.MODE = 0\nMO.0.ACTIVE = 1\nMO.0.PORT = 3\nMO.0.SPEED = 500000\nMO.0.DITHER = 0\n' \

@@ -64,3 +64,25 @@ stop_wine() {
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
 }
+
+mirvista_cmake_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# One program at a time per prefix: the clean-up ends every Wine process of the prefix, and
+# the hooks change its registry, so runs from several sessions must not overlap. The lock
+# (descriptor 8) is held until the script ends.
+lock_prefix() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    exec 8>"$WINEPREFIX.run.lock"
+    flock 8
+}
+
+# Ends a session: the ports hook's pairs (when it made any), Wine and the display.
+end_wine_session() {
+    # shellcheck source=wine-ports.sh
+    if [ -n "${mirvista_ports_active:-}" ]; then source "$mirvista_cmake_dir/wine-ports.sh" || true; fi
+    stop_wine
+    stop_xvfb
+}
+
+# Z:\ path of a Unix path, for Windows command lines.
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }

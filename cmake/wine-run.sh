@@ -19,11 +19,7 @@ export WINEPREFIX=${MIRVISTA_WINE_PREFIX:-$(cd "$(dirname "$program")" && pwd)/w
 # shellcheck source=wine-env.sh
 source "$here/wine-env.sh"
 
-# One program at a time per prefix: the clean-up ends every Wine process of the prefix, and
-# the hooks change its registry, so runs from several test sessions must not overlap.
-mkdir -p "$(dirname "$WINEPREFIX")"
-exec 8>"$WINEPREFIX.run.lock"
-flock 8
+lock_prefix
 
 MIRVISTA_TEST_TMP=$(mktemp -d /tmp/mirvista-test.XXXXXX)
 export MIRVISTA_TEST_TMP

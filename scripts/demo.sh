@@ -32,15 +32,10 @@ cleanup() {
         kill -TERM "$render_pid" 2>/dev/null || true
         wait "$render_pid" 2>/dev/null || true
     fi
-    # shellcheck source=../cmake/wine-ports.sh
-    if [ -n "${mirvista_ports_active:-}" ]; then source "$root/cmake/wine-ports.sh" || true; fi
-    stop_wine
-    stop_xvfb
+    end_wine_session
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 start_xvfb "$work"
 make_prefix

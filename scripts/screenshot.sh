@@ -18,15 +18,10 @@ export MIRVISTA_TEST_TMP MIRVISTA_PORTS=3 MIRVISTA_SINK=3
 work=$MIRVISTA_TEST_TMP
 xvfb_pid=
 cleanup() {
-    # shellcheck source=../cmake/wine-ports.sh
-    if [ -n "${mirvista_ports_active:-}" ]; then source "$root/cmake/wine-ports.sh" || true; fi
-    stop_wine
-    stop_xvfb
+    end_wine_session
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 start_xvfb "$work"
 make_prefix

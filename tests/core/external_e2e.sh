@@ -15,9 +15,7 @@ cmake_dir=$here/../../cmake
 export WINEPREFIX=${MIRVISTA_WINE_PREFIX:?}
 # shellcheck source=../../cmake/wine-env.sh
 source "$cmake_dir/wine-env.sh"
-mkdir -p "$(dirname "$WINEPREFIX")"
-exec 8>"$WINEPREFIX.run.lock"
-flock 8
+lock_prefix
 
 MIRVISTA_TEST_TMP=$(mktemp -d /tmp/mirvista-external.XXXXXX)
 export MIRVISTA_TEST_TMP MIRVISTA_PORTS=3
@@ -26,10 +24,7 @@ xvfb_pid=
 reader_pid=
 cleanup() {
     [ -n "$reader_pid" ] && kill -TERM "$reader_pid" 2>/dev/null
-    # shellcheck source=../../cmake/wine-ports.sh
-    [ -n "${mirvista_ports_active:-}" ] && source "$cmake_dir/wine-ports.sh"
-    stop_wine
-    stop_xvfb
+    end_wine_session
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -38,7 +33,6 @@ trap 'exit 130' INT TERM
 start_xvfb "$tmp" || exit 1
 make_prefix
 source "$cmake_dir/wine-ports.sh" || exit 1
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 mkdir -p "$tmp/appdata/mirvane"
 printf 'G.MODE = 1\nMO.0.ACTIVE = 1\nMO.0.PORT = 3\nMO.0.SPEED = 500000\nMO.0.DITHER = 0\n' \

@@ -20,9 +20,7 @@ cmake_dir=$here/../../cmake
 export WINEPREFIX=${MIRVISTA_WINE_PREFIX:?}
 # shellcheck source=../../cmake/wine-env.sh
 source "$cmake_dir/wine-env.sh"
-mkdir -p "$(dirname "$WINEPREFIX")"
-exec 8>"$WINEPREFIX.run.lock"
-flock 8
+lock_prefix
 
 MIRVISTA_TEST_TMP=$(mktemp -d /tmp/mirvista-e2e.XXXXXX)
 export MIRVISTA_TEST_TMP MIRVISTA_PORTS=3
@@ -38,10 +36,7 @@ stop_render() {
 }
 cleanup() {
     stop_render
-    # shellcheck source=../../cmake/wine-ports.sh
-    [ -n "${mirvista_ports_active:-}" ] && source "$cmake_dir/wine-ports.sh"
-    stop_wine
-    stop_xvfb
+    end_wine_session
     if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
 }
 trap cleanup EXIT
@@ -50,9 +45,6 @@ trap 'exit 130' INT TERM
 start_xvfb "$tmp" || exit 1
 make_prefix
 source "$cmake_dir/wine-ports.sh" || exit 1
-
-# Z:\ path of a Unix path, for the command line of cmd.
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 # Asks the ports hook to unplug or plug COM3 and waits for the answer.
 port_request() {

@@ -9,9 +9,7 @@ session_cmake=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../cmake" && pwd)
 export WINEPREFIX=${MIRVISTA_WINE_PREFIX:?}
 # shellcheck source=../../cmake/wine-env.sh
 source "$session_cmake/wine-env.sh"
-mkdir -p "$(dirname "$WINEPREFIX")"
-exec 8>"$WINEPREFIX.run.lock"
-flock 8
+lock_prefix
 
 MIRVISTA_TEST_TMP=$(mktemp -d /tmp/mirvista-session.XXXXXX)
 export MIRVISTA_TEST_TMP
@@ -46,10 +44,7 @@ wait_flow() { # N SECONDS BYTES
 session_cleanup() {
     local n
     for n in ${MIRVISTA_PORTS:-}; do reader_stop "$n"; done
-    # shellcheck source=../../cmake/wine-ports.sh
-    [ -n "${mirvista_ports_active:-}" ] && source "$session_cmake/wine-ports.sh"
-    stop_wine
-    stop_xvfb
+    end_wine_session
     if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
 }
 trap session_cleanup EXIT
@@ -79,9 +74,6 @@ stat_field() { # LINE NAME
         [ "${field%%=*}" = "$2" ] && echo "${field#*=}"
     done
 }
-
-# Z:\ path of a Unix path, for Windows command lines.
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 # Starts the display, the ports, the moving scene and mirpanel with the given settings
 # lines, and a byte counter on every port.
