@@ -21,12 +21,18 @@ void upperCaseAscii(char* text) {
 
 int32_t KeyTable::Put(const char* line) {
     const size_t length = std::strlen(line);
-    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
-    if (!copy) {
-        return kNoMemory;
+    char shortCopy[kInlineLine + 1];
+    std::unique_ptr<char[]> longCopy;
+    char* copy = shortCopy;
+    if (length > kInlineLine) {
+        longCopy.reset(new (std::nothrow) char[length + 1]);
+        if (!longCopy) {
+            return kNoMemory;
+        }
+        copy = longCopy.get();
     }
-    std::memcpy(copy.get(), line, length + 1);
-    char* equals = std::strchr(copy.get(), '=');
+    std::memcpy(copy, line, length + 1);
+    char* equals = std::strchr(copy, '=');
     if (equals == nullptr) {
         return kNoValue;
     }
@@ -35,7 +41,7 @@ int32_t KeyTable::Put(const char* line) {
     if (*value == '\0') {
         return kNoValue;
     }
-    char* key = copy.get();
+    char* key = copy;
     key[std::strcspn(key, kBlanks)] = '\0'; // at the former "=" at the latest
     upperCaseAscii(key);
 
@@ -51,9 +57,15 @@ int32_t KeyTable::Put(const char* line) {
         slots[slot] = static_cast<uint16_t>(index + 1);
     }
     Entry& entry = entries[index];
-    entry.key = key;
-    entry.value = value;
-    entry.line = std::move(copy);
+    if (longCopy) {
+        entry.line = std::move(longCopy);
+    } else {
+        std::memcpy(entry.inlineLine, shortCopy, length + 1);
+        entry.line.reset();
+        copy = entry.inlineLine;
+    }
+    entry.key = copy;
+    entry.value = copy + (value - key);
     return 0;
 }
 

@@ -36,8 +36,14 @@ public:
     const char* ValueAt(int32_t index) const { return entries[index].value; }
 
 private:
-    // One heap copy of the line; key and value point into it.
+    // Lines up to this length (the program's own keys among them) are kept in the entry
+    // itself: a load and a save put every program key, one heap block each otherwise.
+    static constexpr size_t kInlineLine = 47;
+
+    // The line is kept in `inlineLine` when short, else in one heap copy; key and value
+    // point into it.
     struct Entry {
+        char inlineLine[kInlineLine + 1];
         std::unique_ptr<char[]> line;
         const char* key = nullptr;
         const char* value = nullptr;
