@@ -36,6 +36,7 @@ struct Loaded {
 
 std::string saveToMemory(Loaded& loaded) {
     MemoryStream out;
+    out.written.reserve(2048); // the program keys alone save to about 1.2 KB
     if (saveSettings(loaded.table, out, loaded.records, loaded.runMode) != 0) {
         std::abort();
     }
