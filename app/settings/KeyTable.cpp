@@ -44,7 +44,32 @@ int32_t KeyTable::Put(const char* line) {
     char* key = copy;
     key[std::strcspn(key, kBlanks)] = '\0'; // at the former "=" at the latest
     upperCaseAscii(key);
+    return Store(copy, length + 1, std::move(longCopy), key, value);
+}
 
+int32_t KeyTable::PutValue(const char* key, const char* value) {
+    if (*value == '\0') {
+        return kNoValue;
+    }
+    const size_t keySize = std::strlen(key) + 1;
+    const size_t size = keySize + std::strlen(value) + 1;
+    char shortCopy[kInlineLine + 1];
+    std::unique_ptr<char[]> longCopy;
+    char* copy = shortCopy;
+    if (size > sizeof shortCopy) {
+        longCopy.reset(new (std::nothrow) char[size]);
+        if (!longCopy) {
+            return kNoMemory;
+        }
+        copy = longCopy.get();
+    }
+    std::memcpy(copy, key, keySize);
+    std::memcpy(copy + keySize, value, size - keySize);
+    return Store(copy, size, std::move(longCopy), copy, copy + keySize);
+}
+
+int32_t KeyTable::Store(char* text, size_t size, std::unique_ptr<char[]> heap, const char* key,
+                        const char* value) {
     const uint32_t hash = Hash(key);
     const uint32_t slot = SlotOf(key, hash);
     int32_t index = slots[slot] - 1;
@@ -57,15 +82,16 @@ int32_t KeyTable::Put(const char* line) {
         slots[slot] = static_cast<uint16_t>(index + 1);
     }
     Entry& entry = entries[index];
-    if (longCopy) {
-        entry.line = std::move(longCopy);
+    char* kept = text;
+    if (heap) {
+        entry.line = std::move(heap);
     } else {
-        std::memcpy(entry.inlineLine, shortCopy, length + 1);
+        kept = entry.inlineLine;
+        std::memcpy(kept, text, size);
         entry.line.reset();
-        copy = entry.inlineLine;
     }
-    entry.key = copy;
-    entry.value = copy + (value - key);
+    entry.key = kept + (key - text);
+    entry.value = kept + (value - text);
     return 0;
 }
 

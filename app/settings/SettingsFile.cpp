@@ -72,8 +72,6 @@ template <size_t Size> struct KeyText {
 
 // A whole file line, its line feed and the NUL.
 using FileLineText = KeyText<kSettingsLineMax + 2>;
-// A program key's name, " = " and a formatted value.
-using ProgramLineText = KeyText<kProgramLineSize + 32>;
 
 constexpr size_t kMonitorKeyCount = sizeof kMonitorKeys / sizeof kMonitorKeys[0];
 
@@ -98,16 +96,16 @@ const char* monitorKeyName(size_t index, size_t key) {
 
 void putMonitorKey(KeyTable& table, size_t index, size_t keyIndex, const MonitorRecord& rec) {
     const MonitorKey& key = kMonitorKeys[keyIndex];
-    ProgramLineText line;
-    line << monitorKeyName(index, keyIndex) << " = ";
+    const char* name = monitorKeyName(index, keyIndex);
     if (key.real != nullptr) {
         char value[kProgramLineSize];
         std::snprintf(value, sizeof value, "%f", rec.*key.real);
-        line << value;
+        table.PutValue(name, value);
     } else {
-        line << (key.asFlag ? (rec.*key.integer != 0 ? 1 : 0) : rec.*key.integer);
+        KeyText<16> digits;
+        digits << (key.asFlag ? (rec.*key.integer != 0 ? 1 : 0) : rec.*key.integer);
+        table.PutValue(name, digits.text);
     }
-    table.Put(line.text);
 }
 
 void takeMonitorKey(const KeyTable& table, size_t index, size_t keyIndex, MonitorRecord& rec) {
@@ -154,9 +152,9 @@ void handleSettingsLine(KeyTable& table, const std::string& line) {
 }
 
 void putProgramKeys(KeyTable& table, const std::vector<MonitorRecord>& records, int32_t runMode) {
-    char line[kProgramLineSize];
-    std::snprintf(line, sizeof line, "G.MODE = %d", static_cast<int>(runMode));
-    table.Put(line);
+    KeyText<16> mode;
+    mode << runMode;
+    table.PutValue(kModeKey, mode.text);
     for (size_t i = 0; i < records.size() && i < static_cast<size_t>(kMonitorCount); ++i) {
         for (size_t k = 0; k < kMonitorKeyCount; ++k) {
             putMonitorKey(table, i, k, records[i]);
