@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/settings/SettingsFile.h"
@@ -76,7 +77,7 @@ extern "C" const char* __asan_default_options() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string file(reinterpret_cast<const char*>(data), size);
+    std::string file(reinterpret_cast<const char*>(data), size);
 
     Loaded first(0);
     MemoryStream whole(file);
@@ -96,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(saveToMemory(quiet) == saved);
 
     Loaded broken(3);
-    MemoryStream failing(file);
+    MemoryStream failing(std::move(file)); // the last use of the input
     failing.failAt = static_cast<long>(size / 2);
     loadSettings(broken.table, failing, broken.records, broken.runMode);
     check(failing.readCalls <= static_cast<int>(size / 2) + 1);
