@@ -49,9 +49,15 @@ uint8_t TextReader_Stream::At(int32_t index) const {
     return ring->storage[offset % ring->capacity];
 }
 
+// Both copy in at most two pieces, either side of the ring's wrap.
 void TextReader_Stream::Append(const uint8_t* bytes, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        *ring->writePos++ = bytes[i];
+    while (count > 0) {
+        const int32_t piece =
+            std::min<int32_t>(count, static_cast<int32_t>(ring->storageEnd - ring->writePos));
+        std::memcpy(ring->writePos, bytes, static_cast<size_t>(piece));
+        bytes += piece;
+        count -= piece;
+        ring->writePos += piece;
         if (ring->writePos == ring->storageEnd) {
             ring->writePos = ring->storage;
         }
@@ -59,11 +65,16 @@ void TextReader_Stream::Append(const uint8_t* bytes, int32_t count) {
 }
 
 void TextReader_Stream::Consume(uint8_t* out, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
+    while (count > 0) {
+        const int32_t piece =
+            std::min<int32_t>(count, static_cast<int32_t>(ring->storageEnd - ring->readPos));
         if (out != nullptr) {
-            out[i] = *ring->readPos;
+            std::memcpy(out, ring->readPos, static_cast<size_t>(piece));
+            out += piece;
         }
-        if (++ring->readPos == ring->storageEnd) {
+        count -= piece;
+        ring->readPos += piece;
+        if (ring->readPos == ring->storageEnd) {
             ring->readPos = ring->storage;
         }
     }
@@ -77,13 +88,21 @@ std::string TextReader_Stream::TakeString(int32_t count) {
     return text;
 }
 
-// Index of the first line feed at or after `from`, or -1.
+// Index of the first line feed at or after `from`, or -1. Searched in at most two pieces,
+// either side of the ring's wrap.
 int32_t TextReader_Stream::FindNewline(int32_t from) const {
     const int32_t buffered = Buffered();
-    for (int32_t i = from; i < buffered; ++i) {
-        if (At(i) == '\n') {
-            return i;
+    int32_t index = from;
+    while (index < buffered) {
+        const int32_t offset = static_cast<int32_t>(ring->readPos - ring->storage) + index;
+        const uint8_t* start = ring->storage + offset % ring->capacity;
+        const int32_t piece =
+            std::min<int32_t>(buffered - index, static_cast<int32_t>(ring->storageEnd - start));
+        const void* found = std::memchr(start, '\n', static_cast<size_t>(piece));
+        if (found != nullptr) {
+            return index + static_cast<int32_t>(static_cast<const uint8_t*>(found) - start);
         }
+        index += piece;
     }
     return -1;
 }

@@ -6,9 +6,9 @@
 
 namespace multio {
 
+// The format buffer is made by the first Printf: most writers only write strings.
 TextWriter_Stream::TextWriter_Stream(Stream* stream)
-    : targetStream(stream), formatBuffer(new (std::nothrow) char[kFormatBufferSize]),
-      formatBufferSize(formatBuffer != nullptr ? kFormatBufferSize : 0) {}
+    : targetStream(stream), formatBuffer(nullptr), formatBufferSize(0) {}
 
 TextWriter_Stream::~TextWriter_Stream() {
     delete[] formatBuffer;
@@ -44,8 +44,15 @@ int32_t TextWriter_Stream::FormatAndWrite(char* buffer, int32_t size, const char
 }
 
 int32_t TextWriter_Stream::Printf(const char* format, ...) {
-    if (targetStream == nullptr || formatBuffer == nullptr) {
+    if (targetStream == nullptr) {
         return -1;
+    }
+    if (formatBuffer == nullptr) {
+        formatBuffer = new (std::nothrow) char[kFormatBufferSize];
+        if (formatBuffer == nullptr) {
+            return -1;
+        }
+        formatBufferSize = kFormatBufferSize;
     }
     va_list args;
     va_start(args, format);

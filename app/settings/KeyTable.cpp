@@ -21,12 +21,18 @@ void upperCaseAscii(char* text) {
 
 int32_t KeyTable::Put(const char* line) {
     const size_t length = std::strlen(line);
-    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
-    if (!copy) {
-        return kNoMemory;
+    char shortCopy[kInlineLine + 1];
+    std::unique_ptr<char[]> longCopy;
+    char* copy = shortCopy;
+    if (length > kInlineLine) {
+        longCopy.reset(new (std::nothrow) char[length + 1]);
+        if (!longCopy) {
+            return kNoMemory;
+        }
+        copy = longCopy.get();
     }
-    std::memcpy(copy.get(), line, length + 1);
-    char* equals = std::strchr(copy.get(), '=');
+    std::memcpy(copy, line, length + 1);
+    char* equals = std::strchr(copy, '=');
     if (equals == nullptr) {
         return kNoValue;
     }
@@ -35,10 +41,35 @@ int32_t KeyTable::Put(const char* line) {
     if (*value == '\0') {
         return kNoValue;
     }
-    char* key = copy.get();
+    char* key = copy;
     key[std::strcspn(key, kBlanks)] = '\0'; // at the former "=" at the latest
     upperCaseAscii(key);
+    return Store(copy, length + 1, std::move(longCopy), key, value);
+}
 
+int32_t KeyTable::PutValue(const char* key, const char* value) {
+    if (*value == '\0') {
+        return kNoValue;
+    }
+    const size_t keySize = std::strlen(key) + 1;
+    const size_t size = keySize + std::strlen(value) + 1;
+    char shortCopy[kInlineLine + 1];
+    std::unique_ptr<char[]> longCopy;
+    char* copy = shortCopy;
+    if (size > sizeof shortCopy) {
+        longCopy.reset(new (std::nothrow) char[size]);
+        if (!longCopy) {
+            return kNoMemory;
+        }
+        copy = longCopy.get();
+    }
+    std::memcpy(copy, key, keySize);
+    std::memcpy(copy + keySize, value, size - keySize);
+    return Store(copy, size, std::move(longCopy), copy, copy + keySize);
+}
+
+int32_t KeyTable::Store(char* text, size_t size, std::unique_ptr<char[]> heap, const char* key,
+                        const char* value) {
     const uint32_t hash = Hash(key);
     const uint32_t slot = SlotOf(key, hash);
     int32_t index = slots[slot] - 1;
@@ -51,9 +82,16 @@ int32_t KeyTable::Put(const char* line) {
         slots[slot] = static_cast<uint16_t>(index + 1);
     }
     Entry& entry = entries[index];
-    entry.key = key;
-    entry.value = value;
-    entry.line = std::move(copy);
+    char* kept = text;
+    if (heap) {
+        entry.line = std::move(heap);
+    } else {
+        kept = entry.inlineLine;
+        std::memcpy(kept, text, size);
+        entry.line.reset();
+    }
+    entry.key = kept + (key - text);
+    entry.value = kept + (value - text);
     return 0;
 }
 

@@ -23,6 +23,10 @@ public:
     // line. An existing key gets the new value in place; a new key is appended while there
     // is room and dropped otherwise. Returns 0, kNoMemory or kNoValue (no "=" or no value).
     int32_t Put(const char* line);
+    // Puts `value` under `key` as Put of "KEY = VALUE" would, for a key in upper case
+    // without blanks or "=" and a value without leading blanks: the program's own keys,
+    // put on every load and save, need no parse.
+    int32_t PutValue(const char* key, const char* value);
 
     // Value of `key` (compared exactly), or null.
     const char* Find(const char* key) const;
@@ -36,8 +40,14 @@ public:
     const char* ValueAt(int32_t index) const { return entries[index].value; }
 
 private:
-    // One heap copy of the line; key and value point into it.
+    // Lines up to this length (the program's own keys among them) are kept in the entry
+    // itself: a load and a save put every program key, one heap block each otherwise.
+    static constexpr size_t kInlineLine = 47;
+
+    // The line is kept in `inlineLine` when short, else in one heap copy; key and value
+    // point into it.
     struct Entry {
+        char inlineLine[kInlineLine + 1];
         std::unique_ptr<char[]> line;
         const char* key = nullptr;
         const char* value = nullptr;
@@ -48,6 +58,10 @@ private:
     // each program key, which made the linear search quadratic.
     static constexpr uint32_t kSlots = 2 * kMaxEntries;
     static uint32_t Hash(const char* key);
+    // Keeps `text` (its `size` bytes hold key and value, which point into it) as the
+    // entry of its key: taking `heap` when that is where it is, else copying it in.
+    int32_t Store(char* text, size_t size, std::unique_ptr<char[]> heap, const char* key,
+                  const char* value);
     // Slot of `key`, or the free slot where it would go.
     uint32_t SlotOf(const char* key, uint32_t hash) const;
     int32_t IndexOf(const char* key) const;

@@ -43,9 +43,9 @@ const MonitorKey kMonitorKeys[] = {
 const char kModeKey[] = "G.MODE";
 
 // Key names and integer values are put together by hand, without printf or the heap: a
-// load puts and takes every key.
-struct KeyText {
-    char text[kSettingsLineMax + 2]; // a whole file line, its line feed and the NUL
+// load puts and takes every key. `Size` counts the NUL.
+template <size_t Size> struct KeyText {
+    char text[Size];
     size_t length = 0;
     KeyText& operator<<(const char* part) {
         const size_t n = std::min(std::strlen(part), sizeof text - 1 - length);
@@ -70,31 +70,51 @@ struct KeyText {
     }
 };
 
-KeyText monitorKeyName(int index, const MonitorKey& key) {
-    KeyText name;
-    name << "MO." << index << "." << key.name;
-    return name;
+// A whole file line, its line feed and the NUL.
+using FileLineText = KeyText<kSettingsLineMax + 2>;
+
+constexpr size_t kMonitorKeyCount = sizeof kMonitorKeys / sizeof kMonitorKeys[0];
+
+// "MO.<display>.<NAME>" of display `index`'s key `key`. Made once: a load and a save put
+// and take every one of them.
+const char* monitorKeyName(size_t index, size_t key) {
+    struct Names {
+        char text[kMonitorCount][kMonitorKeyCount][32];
+        Names() {
+            for (size_t i = 0; i < static_cast<size_t>(kMonitorCount); ++i) {
+                for (size_t k = 0; k < kMonitorKeyCount; ++k) {
+                    KeyText<sizeof text[i][k]> name;
+                    name << "MO." << static_cast<int32_t>(i) << "." << kMonitorKeys[k].name;
+                    std::memcpy(text[i][k], name.text, name.length + 1);
+                }
+            }
+        }
+    };
+    static const Names names;
+    return names.text[index][key];
 }
 
-void putMonitorKey(KeyTable& table, int index, const MonitorKey& key, const MonitorRecord& rec) {
-    KeyText line = monitorKeyName(index, key);
-    line << " = ";
+void putMonitorKey(KeyTable& table, size_t index, size_t keyIndex, const MonitorRecord& rec) {
+    const MonitorKey& key = kMonitorKeys[keyIndex];
+    const char* name = monitorKeyName(index, keyIndex);
     if (key.real != nullptr) {
         char value[kProgramLineSize];
         std::snprintf(value, sizeof value, "%f", rec.*key.real);
-        line << value;
+        table.PutValue(name, value);
     } else {
-        line << (key.asFlag ? (rec.*key.integer != 0 ? 1 : 0) : rec.*key.integer);
+        KeyText<16> digits;
+        digits << (key.asFlag ? (rec.*key.integer != 0 ? 1 : 0) : rec.*key.integer);
+        table.PutValue(name, digits.text);
     }
-    table.Put(line.text);
 }
 
-void takeMonitorKey(const KeyTable& table, int index, const MonitorKey& key, MonitorRecord& rec) {
-    const KeyText name = monitorKeyName(index, key);
+void takeMonitorKey(const KeyTable& table, size_t index, size_t keyIndex, MonitorRecord& rec) {
+    const MonitorKey& key = kMonitorKeys[keyIndex];
+    const char* name = monitorKeyName(index, keyIndex);
     if (key.real != nullptr) {
-        rec.*key.real = table.GetDouble(name.text, rec.*key.real);
+        rec.*key.real = table.GetDouble(name, rec.*key.real);
     } else {
-        rec.*key.integer = table.GetInteger(name.text, rec.*key.integer);
+        rec.*key.integer = table.GetInteger(name, rec.*key.integer);
     }
 }
 
@@ -132,20 +152,20 @@ void handleSettingsLine(KeyTable& table, const std::string& line) {
 }
 
 void putProgramKeys(KeyTable& table, const std::vector<MonitorRecord>& records, int32_t runMode) {
-    char line[kProgramLineSize];
-    std::snprintf(line, sizeof line, "G.MODE = %d", static_cast<int>(runMode));
-    table.Put(line);
+    KeyText<16> mode;
+    mode << runMode;
+    table.PutValue(kModeKey, mode.text);
     for (size_t i = 0; i < records.size() && i < static_cast<size_t>(kMonitorCount); ++i) {
-        for (const MonitorKey& key : kMonitorKeys) {
-            putMonitorKey(table, static_cast<int>(i), key, records[i]);
+        for (size_t k = 0; k < kMonitorKeyCount; ++k) {
+            putMonitorKey(table, i, k, records[i]);
         }
     }
 }
 
 void takeProgramKeys(const KeyTable& table, std::vector<MonitorRecord>& records, int32_t& runMode) {
     for (size_t i = 0; i < records.size() && i < static_cast<size_t>(kMonitorCount); ++i) {
-        for (const MonitorKey& key : kMonitorKeys) {
-            takeMonitorKey(table, static_cast<int>(i), key, records[i]);
+        for (size_t k = 0; k < kMonitorKeyCount; ++k) {
+            takeMonitorKey(table, i, k, records[i]);
         }
     }
     runMode = table.GetInteger(kModeKey, runMode);
@@ -187,7 +207,7 @@ void readSettingsLines(KeyTable& table, multio::Stream& stream) {
 int32_t writeSettingsLines(const KeyTable& table, multio::Stream& stream) {
     multio::TextWriter_Stream writer(&stream);
     for (int32_t i = 0; i < table.Count(); ++i) {
-        KeyText line;
+        FileLineText line;
         line << table.KeyAt(i) << "=" << table.ValueAt(i) << "\n";
         const int32_t result = writer.WriteString(line.text);
         if (result < 0) {

@@ -63,6 +63,23 @@ TEST(KeyTable, ReplacingKeepsThePlaceAndAppendingKeepsOrder) {
     EXPECT_EQ(entryText(table, 2), "C=3");
 }
 
+// Short entries live in the table and long ones on the heap: replacing either by the
+// other, through Put or PutValue, must keep the latest text.
+TEST(KeyTable, PutValueStoresLikePutInlineOrOnTheHeap) {
+    KeyTable table;
+    const std::string longValue(300, 'v');
+    table.PutValue("A", "1");
+    table.Put(("a = " + longValue).c_str());
+    table.PutValue("B", longValue.c_str());
+    table.Put("b=2");
+    EXPECT_EQ(table.PutValue("C", ""), KeyTable::kNoValue);
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(entryText(table, 0), "A=" + longValue);
+    EXPECT_EQ(entryText(table, 1), "B=2");
+    table.PutValue("A", "3");
+    EXPECT_STREQ(table.Find("A"), "3");
+}
+
 TEST(KeyTable, HoldsAtMost256KeysButStillReplaces) {
     KeyTable table;
     for (int i = 0; i < 300; ++i) {
