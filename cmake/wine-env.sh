@@ -86,3 +86,16 @@ end_wine_session() {
 
 # Z:\ path of a Unix path, for Windows command lines.
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+# Asks the ports hook (cmake/wine-ports.sh) to unplug or plug pair N and waits for the answer.
+port_request() { # unplug|plug N
+    local request=$MIRVISTA_TEST_TMP/ctl/$1-$2
+    rm -f "$request.done"
+    touch "$request"
+    for _ in $(seq 200); do
+        [ -e "$request.done" ] && return 0
+        sleep 0.05
+    done
+    echo "the ports hook did not answer $1 $2" >&2
+    return 1
+}

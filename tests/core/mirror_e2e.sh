@@ -46,19 +46,6 @@ start_xvfb "$tmp" || exit 1
 make_prefix
 source "$cmake_dir/wine-ports.sh" || exit 1
 
-# Asks the ports hook to unplug or plug COM3 and waits for the answer.
-port_request() {
-    local request=$tmp/ctl/$1-3
-    rm -f "$request.done"
-    touch "$request"
-    for _ in $(seq 200); do
-        [ -e "$request.done" ] && return 0
-        sleep 0.05
-    done
-    echo "the ports hook did not answer $1" >&2
-    return 1
-}
-
 appdata=$tmp/appdata
 mkdir -p "$appdata/mirvane"
 
@@ -85,13 +72,13 @@ wait_for_panel() {
 }
 
 start_mirpanel() {
-    port_request unplug || return 1
+    port_request unplug 3 || return 1
     # Wine sets APPDATA itself; cmd hands mirpanel the case's own folder.
     wine cmd /c "set APPDATA=$(winpath "$appdata")&& $(winpath "$mirpanel")" &
     wine "$winctl" wait MIRVISTA 30000 >/dev/null || return 1
     wine "$mirscene" place MIRVISTA 600 320 || return 1
     sleep 1
-    port_request plug || return 1
+    port_request plug 3 || return 1
     rm -f "$tmp/panel.pbm"
     "$mirtool" render "$tmp/peer3" --follow -o "$tmp/panel.pbm" 2>>"$tmp/render.log" &
     render_pid=$!

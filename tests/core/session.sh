@@ -50,19 +50,6 @@ session_cleanup() {
 trap session_cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Asks the ports hook to unplug or plug pair N and waits for the answer.
-port_request() { # unplug|plug N
-    local request=$tmp/ctl/$1-$2
-    rm -f "$request.done"
-    touch "$request"
-    for _ in $(seq 200); do
-        [ -e "$request.done" ] && return 0
-        sleep 0.05
-    done
-    echo "the ports hook did not answer $1 $2" >&2
-    return 1
-}
-
 # "handles=N gdi=N private=N" of mirpanel.
 mirpanel_stats() {
     wine "$WINCTL" stats MIRVISTA "$(winpath "$PROCSTATS")" | tr -d '\r'

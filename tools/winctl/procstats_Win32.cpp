@@ -8,21 +8,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "tests/comsrc/GdiObjectCount_Win32.h"
 
-// GetGuiResources where the system implements it. Wine answers 0 there, so the fallback
-// walks Wine's handle table: a handle whose high word is 0 matches whatever object occupies
-// that slot.
-long countGdiObjects() {
-    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (n != 0)
-        return long(n);
-    long live = 0;
-    for (UINT_PTR slot = 1; slot < 0x10000; ++slot)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0)
-            ++live;
-    return live;
-}
+namespace {
 
 // Wine answers the handle count with 0: count the handle values that name an object.
 long countHandles() {
@@ -57,7 +45,7 @@ void writeCounts(HINSTANCE self) {
         return;
     std::snprintf(path + length, sizeof path - length, ".%lu.txt", GetCurrentProcessId());
     // Taken before the file is opened, which adds a handle.
-    const long gdi = countGdiObjects();
+    const long gdi = comsrc_test::CountGdiObjects();
     const long handles = countHandles();
     const unsigned long long bytes = privateBytes();
     if (FILE* out = std::fopen(path, "w")) {
