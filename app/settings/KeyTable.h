@@ -3,6 +3,7 @@
 // upper case, so lookups with the program's own upper-case keys find keys written in any
 // case. Keys the program does not know stay in the table so that they survive a save.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -23,6 +24,9 @@ public:
     // line. An existing key gets the new value in place; a new key is appended while there
     // is room and dropped otherwise. Returns 0, kNoMemory or kNoValue (no "=" or no value).
     int32_t Put(const char* line);
+    // Put of the `length` bytes at `line` (no NUL among them), which the table may change
+    // while it parses them: the loader's own copy of a file line needs no second copy.
+    int32_t PutEditable(char* line, size_t length);
     // Puts `value` under `key` as Put of "KEY = VALUE" would, for a key in upper case
     // without blanks or "=" and a value without leading blanks: the program's own keys,
     // put on every load and save, need no parse.
@@ -36,34 +40,37 @@ public:
     double GetDouble(const char* key, double fallback) const;
 
     int32_t Count() const { return count; }
-    const char* KeyAt(int32_t index) const { return entries[index].key; }
-    const char* ValueAt(int32_t index) const { return entries[index].value; }
+    const char* KeyAt(int32_t index) const { return entries[index].text; }
+    const char* ValueAt(int32_t index) const { return entries[index].Value(); }
+    size_t KeyLengthAt(int32_t index) const { return entries[index].keyLength; }
+    size_t ValueLengthAt(int32_t index) const { return entries[index].valueLength; }
 
 private:
-    // Lines up to this length (the program's own keys among them) are kept in the entry
-    // itself: a load and a save put every program key, one heap block each otherwise.
-    static constexpr size_t kInlineLine = 47;
+    // Entries up to this size, key and value with their NULs (the program's own keys among
+    // them), are kept in the entry itself: a load and a save put every program key.
+    static constexpr size_t kInlineText = 48;
 
-    // The line is kept in `inlineLine` when short, else in one heap copy; key and value
-    // point into it.
+    // `text` holds the key, a NUL, the value and a NUL: in `inlineText`, or in `heapText`
+    // when longer. A heap block is kept for the entry's next long value.
     struct Entry {
-        char inlineLine[kInlineLine + 1];
-        std::unique_ptr<char[]> line;
-        const char* key = nullptr;
-        const char* value = nullptr;
+        char inlineText[kInlineText];
+        std::unique_ptr<char[]> heapText;
+        size_t heapSize = 0;
+        const char* text = nullptr;
+        size_t keyLength = 0;
+        size_t valueLength = 0;
+        const char* Value() const { return text + keyLength + 1; }
     };
 
     // An open-addressing index over the entries (entry number + 1, 0 for a free slot), so a
     // lookup compares about one key instead of every key before it: loading puts and takes
     // each program key, which made the linear search quadratic.
     static constexpr uint32_t kSlots = 2 * kMaxEntries;
-    static uint32_t Hash(const char* key);
-    // Keeps `text` (its `size` bytes hold key and value, which point into it) as the
-    // entry of its key: taking `heap` when that is where it is, else copying it in.
-    int32_t Store(char* text, size_t size, std::unique_ptr<char[]> heap, const char* key,
-                  const char* value);
+    static uint32_t Hash(const char* key, size_t length);
+    // Keeps key and value (which may point into the table) as the entry of the key.
+    int32_t Store(const char* key, size_t keyLength, const char* value, size_t valueLength);
     // Slot of `key`, or the free slot where it would go.
-    uint32_t SlotOf(const char* key, uint32_t hash) const;
+    uint32_t SlotOf(const char* key, size_t length, uint32_t hash) const;
     int32_t IndexOf(const char* key) const;
 
     Entry entries[kMaxEntries];

@@ -80,6 +80,23 @@ TEST(KeyTable, PutValueStoresLikePutInlineOrOnTheHeap) {
     EXPECT_STREQ(table.Find("A"), "3");
 }
 
+// A value put again may come from the table itself, and a long entry's block is reused
+// for the next long value that fits and replaced by a larger one.
+TEST(KeyTable, ValuesFromTheTableItselfAndReusedBlocks) {
+    KeyTable table;
+    const std::string longer(500, 'w');
+    for (const std::string& value : {std::string("short"), std::string(300, 'v'), longer}) {
+        table.PutValue("A", value.c_str());
+        table.PutValue("B", table.ValueAt(0));
+        table.PutValue("A", table.ValueAt(0));
+        EXPECT_EQ(entryText(table, 0), "A=" + value);
+        EXPECT_EQ(entryText(table, 1), "B=" + value);
+        EXPECT_EQ(table.ValueLengthAt(1), value.size());
+    }
+    table.PutValue("B", std::string(400, 'x').c_str());
+    EXPECT_EQ(entryText(table, 1), "B=" + std::string(400, 'x'));
+}
+
 TEST(KeyTable, HoldsAtMost256KeysButStillReplaces) {
     KeyTable table;
     for (int i = 0; i < 300; ++i) {
