@@ -80,12 +80,17 @@ void TextReader_Stream::Consume(uint8_t* out, int32_t count) {
     }
 }
 
-std::string TextReader_Stream::TakeString(int32_t count) {
-    std::string text(static_cast<size_t>(count), '\0');
-    if (count > 0) {
-        Consume(reinterpret_cast<uint8_t*>(&text[0]), count);
+// Like Consume, but appending to the string in at most two pieces: resizing first would
+// fill it with zeros only to overwrite them.
+void TextReader_Stream::TakeInto(std::string& text, int32_t count) {
+    text.clear();
+    while (count > 0) {
+        const int32_t piece =
+            std::min<int32_t>(count, static_cast<int32_t>(ring->storageEnd - ring->readPos));
+        text.append(reinterpret_cast<const char*>(ring->readPos), static_cast<size_t>(piece));
+        Consume(nullptr, piece);
+        count -= piece;
     }
-    return text;
 }
 
 // Index of the first line feed at or after `from`, or -1. Searched in at most two pieces,
@@ -174,29 +179,36 @@ int32_t TextReader_Stream::Read(void* buffer, int32_t length) {
 }
 
 std::string TextReader_Stream::ReadLine(int32_t lookahead) {
+    std::string line;
+    ReadLineInto(line, lookahead);
+    return line;
+}
+
+void TextReader_Stream::ReadLineInto(std::string& line, int32_t lookahead) {
+    line.clear();
     if (ring == nullptr || ring->capacity == 0 || sourceStream == nullptr) {
         refillStatus = -1;
-        return std::string();
+        return;
     }
     int32_t scanned = 0;
     for (;;) {
         const int32_t newline = FindNewline(scanned);
         if (newline >= 0) {
-            return TakeString(newline + 1);
+            return TakeInto(line, newline + 1);
         }
         const int32_t buffered = Buffered();
         scanned = buffered;
         if (FreeRoom() == 0 || sourceStream->IsEof()) {
-            return TakeString(buffered);
+            return TakeInto(line, buffered);
         }
         // A line longer than the room left would make a long lookahead fail the refill:
         // read ahead only as far as fits (FreeRoom() is at least 1 here).
         const int32_t result = Refill(buffered, std::min(lookahead, FreeRoom() - 1));
         if (result == 0) {
-            return TakeString(Buffered());
+            return TakeInto(line, Buffered());
         }
         if (result < 0) {
-            return std::string();
+            return;
         }
     }
 }

@@ -27,6 +27,8 @@ public:
     int32_t ReadChar() override;
     int32_t Read(void* buffer, int32_t length) override;
     std::string ReadLine(int32_t lookahead) override;
+    // ReadLine into `line`, whose storage is reused: a loop over many lines allocates once.
+    void ReadLineInto(std::string& line, int32_t lookahead);
     std::string ReadLineTrimmed(int32_t lookahead) override;
     bool IsEof() override;
 
@@ -44,7 +46,7 @@ private:
     uint8_t At(int32_t index) const;
     void Append(const uint8_t* bytes, int32_t count);
     void Consume(uint8_t* out, int32_t count);
-    std::string TakeString(int32_t count);
+    void TakeInto(std::string& text, int32_t count);
     int32_t FindNewline(int32_t from) const;
     int32_t Refill(int32_t index, int32_t lookahead);
 
