@@ -11,7 +11,6 @@ namespace {
 
 // Each program line is formatted into a buffer of this size.
 constexpr size_t kProgramLineSize = 512;
-const char kTrimmed[] = " \r\n\t";
 // Bytes the reader asks the stream for beyond what a line needs: reading byte by byte
 // would cost a stream call per byte.
 constexpr int32_t kReadAhead = 2047;
@@ -70,9 +69,6 @@ template <size_t Size> struct KeyText {
     }
 };
 
-// A whole file line, its line feed and the NUL.
-using FileLineText = KeyText<kSettingsLineMax + 2>;
-
 constexpr size_t kMonitorKeyCount = sizeof kMonitorKeys / sizeof kMonitorKeys[0];
 
 // "MO.<display>.<NAME>" of display `index`'s key `key`. Made once: a load and a save put
@@ -119,36 +115,42 @@ void takeMonitorKey(const KeyTable& table, size_t index, size_t keyIndex, Monito
 }
 
 bool isTrimmed(char c) {
-    return c != '\0' && std::strchr(kTrimmed, c) != nullptr;
+    return c == ' ' || c == '\r' || c == '\n' || c == '\t';
+}
+
+// Appends what fits of `length` bytes to a file line of at most kSettingsLineMax bytes.
+size_t appendCapped(char* line, size_t used, const char* text, size_t length) {
+    const size_t n = std::min(length, kSettingsLineMax - used);
+    std::memcpy(line + used, text, n);
+    return used + n;
 }
 
 } // namespace
 
 void handleSettingsLine(KeyTable& table, const std::string& line) {
-    if (line.empty()) {
+    // A NUL byte ends the line like the end of the copy does.
+    const size_t limit = std::min(line.size(), kSettingsLineMax);
+    const void* nul = std::memchr(line.data(), '\0', limit);
+    size_t end =
+        nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - line.data()) : limit;
+    const void* comment = std::memchr(line.data(), '#', end);
+    if (comment != nullptr) {
+        end = static_cast<size_t>(static_cast<const char*>(comment) - line.data());
+    }
+    if (std::memchr(line.data(), '=', end) == nullptr) {
         return;
+    }
+    while (end > 0 && isTrimmed(line[end - 1])) {
+        --end;
+    }
+    size_t start = 0;
+    while (start < end && isTrimmed(line[start])) {
+        ++start;
     }
     char buffer[kSettingsLineMax + 1];
-    // A NUL byte ends the line like the end of the copy does.
-    const size_t length = strnlen(line.c_str(), kSettingsLineMax);
-    std::memcpy(buffer, line.c_str(), length);
-    buffer[length] = '\0';
-
-    char* comment = std::strchr(buffer, '#');
-    if (comment != nullptr) {
-        *comment = '\0';
-    }
-    if (std::strchr(buffer, '=') == nullptr) {
-        return;
-    }
-    size_t end = std::strlen(buffer);
-    while (end > 0 && isTrimmed(buffer[end - 1])) {
-        buffer[--end] = '\0';
-    }
-    if (end == 0) {
-        return;
-    }
-    table.Put(buffer + std::strspn(buffer, kTrimmed));
+    std::memcpy(buffer, line.data() + start, end - start);
+    buffer[end - start] = '\0';
+    table.PutEditable(buffer, end - start);
 }
 
 void putProgramKeys(KeyTable& table, const std::vector<MonitorRecord>& records, int32_t runMode) {
@@ -182,34 +184,36 @@ void readSettingsLines(KeyTable& table, multio::Stream& stream) {
     // read until a line comes back empty (every line but a last one keeps its line feed),
     // which is the end of the data, a stream that stopped delivering, or a failure.
     multio::TextReader_Stream reader(&stream);
+    std::string line; // one string for every line: its storage is reused
     for (;;) {
-        std::string line = reader.ReadLine(kReadAhead);
+        reader.ReadLineInto(line, kReadAhead);
         if (line.empty()) {
             return;
         }
         bool ended = line.back() == '\n';
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-            line.pop_back();
-        }
         handleSettingsLine(table, line);
         // A line longer than the reader's buffer comes in pieces: drop the rest, or a key
         // at the end of a long comment would take effect.
         while (!ended) {
-            const std::string piece = reader.ReadLine(kReadAhead);
-            if (piece.empty()) {
+            reader.ReadLineInto(line, kReadAhead);
+            if (line.empty()) {
                 return;
             }
-            ended = piece.back() == '\n';
+            ended = line.back() == '\n';
         }
     }
 }
 
 int32_t writeSettingsLines(const KeyTable& table, multio::Stream& stream) {
     multio::TextWriter_Stream writer(&stream);
+    char line[kSettingsLineMax + 2];
     for (int32_t i = 0; i < table.Count(); ++i) {
-        FileLineText line;
-        line << table.KeyAt(i) << "=" << table.ValueAt(i) << "\n";
-        const int32_t result = writer.WriteString(line.text);
+        size_t used = appendCapped(line, 0, table.KeyAt(i), table.KeyLengthAt(i));
+        used = appendCapped(line, used, "=", 1);
+        used = appendCapped(line, used, table.ValueAt(i), table.ValueLengthAt(i));
+        line[used] = '\n';
+        line[used + 1] = '\0';
+        const int32_t result = writer.WriteString(line);
         if (result < 0) {
             return result;
         }
