@@ -12,6 +12,24 @@ class MemoryStream : public multio::Stream {
 public:
     explicit MemoryStream(std::string content = std::string()) : data(std::move(content)) {}
 
+    // Starts over as a new stream on `size` bytes, keeping the storage of both strings: a
+    // fuzzer makes several streams every execution.
+    void Restart(const char* bytes, size_t size) {
+        data.assign(bytes, size);
+        written.clear();
+        position = 0;
+        atEnd = false;
+        maxPerRead = static_cast<size_t>(-1);
+        failAt = -1;
+        failAlways = false;
+        failCode = multio::kStreamFailed;
+        silentEnd = false;
+        failWrites = false;
+        readCalls = 0;
+        readCount = 0;
+        writeCount = 0;
+    }
+
     int32_t Read(void* buffer, int32_t length, uint32_t flags) override {
         ++readCalls;
         if (flags != 0) {
