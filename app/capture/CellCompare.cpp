@@ -1,5 +1,5 @@
 // Change detection between two captures of the same size, in 32 x 32 cells.
-#include "app/core/CellCompare.h"
+#include "app/capture/CellCompare.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "app/core/ChangeRecords.h"
+#include "app/capture/ChangeRecords.h"
 
 #include <cstring>
 

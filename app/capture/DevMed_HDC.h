@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/core/DeviceMediator.h"
+#include "app/capture/DeviceMediator.h"
 #include "comsrc/DIBitmap_Win32.h"
 #include "comsrc/QPClock_Win32.h"
 

@@ -1,9 +1,9 @@
 // Main-screen capture through a display device context.
-#include "app/core/DevMed_HDC.h"
+#include "app/capture/DevMed_HDC.h"
 
 #include <cstring>
 
-#include "app/core/CellCompare.h"
+#include "app/capture/CellCompare.h"
 #include "app/core/Globals.h"
 #include "comsrc/DIBitmap_Win32.h"
 #include "comsrc/DrawingContext_GDIBitmap_Win32.h"

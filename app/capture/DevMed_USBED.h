@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "app/core/ChangeRecords.h"
-#include "app/core/DeviceMediator.h"
-#include "app/core/MirrorSession.h"
+#include "app/capture/ChangeRecords.h"
+#include "app/capture/DeviceMediator.h"
+#include "app/capture/MirrorSession.h"
 #include "comsrc/Region_Win32.h"
 
 class HDCAcquirer;

@@ -1,12 +1,12 @@
 // External-monitor capture through the mirror driver's escapes and mapped frame buffer.
-#include "app/core/DevMed_USBED.h"
+#include "app/capture/DevMed_USBED.h"
 
 #include <algorithm>
 #include <ctime>
 #include <new>
 
+#include "app/capture/PairCopy.h"
 #include "app/core/Globals.h"
-#include "app/core/PairCopy.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/PixelRows.h"

@@ -1,5 +1,6 @@
-// Display discovery: builds the capture objects of both modes from nothing and decides
-// whether capture is possible in the current mode. Windows only.
+// Display discovery and the capture objects' lifetime: builds the capture objects of both
+// modes from nothing, decides whether capture is possible in the current mode, re-creates
+// the mode's mediator and asks for whole pictures. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,24 @@ class DeviceMediator;
 
 // The mirror display's description string begins with this.
 constexpr char kMirrorDescription[] = "Mirvane";
+
+// Releases the capture objects and builds them again: the changed-area list, the screen's
+// acquirer and mediator, and the mirror display's when there is one. Sets g_captureReady,
+// g_mirrorDeviceFound and g_mirrorModeFound. -1 when the mirror display has no device
+// context, otherwise 0.
+int discoverDisplays();
+// Deletes the mediators, the acquirers and the changed-area list, in that order.
+void releaseCaptureObjects();
+
+// Makes the next capture start from a blank history, so that the whole capture area is
+// sent again: 0, or -1 when capture is not ready or there is nothing to re-create.
+int recreateMediator();
+int recreateScreenMediator();
+int recreateMirrorMediator();
+// Whether the mirror driver still answers: 0, or negative (also without a mirror mediator).
+int checkMirrorDriver();
+// Marks the whole capture area changed, so the next frame is converted and sent whole.
+int requestFullRefresh();
 
 // Makes the mediator of the mirror display for its capture rectangle; null when there is
 // none to make.

@@ -1,13 +1,12 @@
 // Display discovery and the capture objects' lifetime.
-#include "app/core/Discovery.h"
+#include "app/capture/Discovery.h"
 
 #include <cstdint>
 #include <cstring>
 #include <new>
 
-#include "app/core/App_Win32.h"
-#include "app/core/DevMed_HDC.h"
-#include "app/core/DevMed_USBED.h"
+#include "app/capture/DevMed_HDC.h"
+#include "app/capture/DevMed_USBED.h"
 #include "app/core/Globals.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"
@@ -114,6 +113,18 @@ int discoverDisplays() {
         }
     }
     g_captureReady = (g_runMode == 0 || (g_mirrorDeviceFound && g_mirrorModeFound)) ? 1 : 0;
+    return 0;
+}
+
+int recreateMediator() {
+    if (!g_captureReady)
+        return -1;
+    return g_runMode == 1 ? recreateMirrorMediator() : recreateScreenMediator();
+}
+
+int requestFullRefresh() {
+    if (g_dirtyRects)
+        g_dirtyRects->Append(kScreenCaptureRect);
     return 0;
 }
 

@@ -1,11 +1,11 @@
-#include "app/core/MirrorSession.h"
+#include "app/capture/MirrorSession.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "app/core/ChangeRecords.h"
+#include "app/capture/ChangeRecords.h"
 #include "driver/MirvaneEscape.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/core/PairCopy.h"
+#include "app/capture/PairCopy.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Frame conversion: luminance, tone step and the three dithering modes.
-#include "app/core/Conversion.h"
+#include "app/convert/Conversion.h"
 
-#include "app/core/Diffusion.h"
+#include "app/convert/Diffusion.h"
 
 #include <algorithm>
 #include <cmath>

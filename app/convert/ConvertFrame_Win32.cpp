@@ -1,12 +1,13 @@
 // convertFrame: the capture of the mode's mediator, then the platform-free conversion of
 // every display and the hand-off of each block to its link.
+#include "app/convert/ConvertFrame_Win32.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "app/core/App_Win32.h"
-#include "app/core/DevMed_HDC.h"
-#include "app/core/FrameConversion.h"
+#include "app/capture/DevMed_HDC.h"
+#include "app/convert/FrameConversion.h"
 #include "app/core/Globals.h"
 #include "app/link/SenderLink.h"
 #include "comsrc/DIBitmap.h"

@@ -10,7 +10,7 @@
 // takes its first row's shares from the group above through a log of that group's steps;
 // without SSE2, each step runs the same arithmetic lane by lane, group after group, and the
 // shares for the next group pass through the plane.
-#include "app/core/Diffusion.h"
+#include "app/convert/Diffusion.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,5 +1,5 @@
 // One frame of conversion for every display, after the capture.
-#include "app/core/FrameConversion.h"
+#include "app/convert/FrameConversion.h"
 
 #include <algorithm>
 

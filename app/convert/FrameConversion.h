@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/core/Conversion.h"
+#include "app/convert/Conversion.h"
 #include "app/core/MonitorRecord.h"
 #include "comsrc/WinTypes.h"
 

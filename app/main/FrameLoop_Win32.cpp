@@ -1,16 +1,17 @@
 // Start-up, the frame loop and shutdown of mirpanel.
 
-#include "app/core/App_Win32.h"
+#include "app/main/FrameLoop_Win32.h"
 
 #include <mmsystem.h>
 
+#include "app/capture/Discovery.h"
+#include "app/convert/ConvertFrame_Win32.h"
 #include "app/core/Globals.h"
 #include "app/core/Pacing.h"
+#include "app/link/Links_Win32.h"
 #include "app/resource.h"
+#include "app/settings/Settings_Win32.h"
 #include "app/window/MainWindow_Win32.h"
-#include "comsrc/RectList.h"
-
-HINSTANCE g_instance = nullptr;
 
 namespace {
 
@@ -20,6 +21,7 @@ char s_title[kTitleLength];
 char s_className[kTitleLength];
 double s_tickDivisor = 0.0;
 HACCEL s_accelerators = nullptr;
+HINSTANCE s_instance = nullptr;
 
 TickReading readTick() {
     LARGE_INTEGER counter;
@@ -101,19 +103,19 @@ void startUp(HINSTANCE instance) {
     loadOrSaveSettings(1);
     if (g_monitors[0].port < 1)
         g_monitors[0].port = FindComPort(0, +1);
-    g_instance = instance;
+    s_instance = instance;
     discoverDisplays();
 }
 
 HWND createMainWindow(int showCommand) {
     HWND window = CreateWindowExA(0, s_className, s_title, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 320, 380, nullptr, nullptr,
-                                  g_instance, nullptr);
+                                  s_instance, nullptr);
     if (!window)
         return nullptr;
     ShowWindow(window, showCommand);
     UpdateWindow(window);
-    s_accelerators = LoadAcceleratorsA(g_instance, MAKEINTRESOURCEA(IDC_MIRPANEL));
+    s_accelerators = LoadAcceleratorsA(s_instance, MAKEINTRESOURCEA(IDC_MIRPANEL));
     timeBeginPeriod(1);
     return window;
 }
@@ -138,24 +140,4 @@ void shutDown() {
     loadOrSaveSettings(0);
     stopAllLinks();
     releaseCaptureObjects();
-}
-
-int recreateMediator() {
-    if (!g_captureReady)
-        return -1;
-    return g_runMode == 1 ? recreateMirrorMediator() : recreateScreenMediator();
-}
-
-int requestFullRefresh() {
-    if (g_dirtyRects)
-        g_dirtyRects->Append(RECT{0, 0, 640, 480});
-    return 0;
-}
-
-int applyWindowPosition() {
-    const int32_t index = g_selectedMonitor;
-    if (index < 0 || static_cast<size_t>(index) >= g_links.size() ||
-        static_cast<size_t>(index) >= g_monitors.size() || !g_links[index])
-        return -1;
-    return setLinkWindow(g_links[index], panelWindow(g_monitors[index]));
 }

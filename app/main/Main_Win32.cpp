@@ -1,6 +1,6 @@
 // mirpanel's entry point.
 
-#include "app/core/App_Win32.h"
+#include "app/main/FrameLoop_Win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     startUp(instance);

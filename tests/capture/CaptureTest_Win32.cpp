@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/App_Win32.h"
-#include "app/core/DevMed_HDC.h"
-#include "app/core/DevMed_USBED.h"
-#include "app/core/Discovery.h"
+#include "app/capture/DevMed_HDC.h"
+#include "app/capture/DevMed_USBED.h"
+#include "app/capture/Discovery.h"
+#include "app/convert/ConvertFrame_Win32.h"
 #include "app/core/Globals.h"
 #include "app/link/SenderLink.h"
 #include "comsrc/DIBitmap_Win32.h"

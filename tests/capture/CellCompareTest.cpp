@@ -1,5 +1,5 @@
 // Change detection in 32 x 32 cells over pixel pairs, with the alternating phase.
-#include "app/core/CellCompare.h"
+#include "app/capture/CellCompare.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "app/core/DevMed_USBED.h"
+#include "app/capture/DevMed_USBED.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/ChangeRecords.h"
-#include "app/core/MirrorSession.h"
-#include "app/core/PairCopy.h"
+#include "app/capture/ChangeRecords.h"
+#include "app/capture/MirrorSession.h"
+#include "app/capture/PairCopy.h"
 #include "driver/MirvaneEscape.h"
 
 namespace {

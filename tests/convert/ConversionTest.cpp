@@ -1,5 +1,5 @@
 // Luminance, tone step and the three dithering modes.
-#include "app/core/Conversion.h"
+#include "app/convert/Conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The four-row diffusion against its lane-by-lane form, over random areas and planes.
-#include "app/core/Diffusion.h"
+#include "app/convert/Diffusion.h"
 
 #include <gtest/gtest.h>
 

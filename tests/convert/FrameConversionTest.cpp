@@ -1,6 +1,6 @@
 // One frame after the capture: full refreshes, the frame counter, conversion of every
 // display and the hand-off of its packed block.
-#include "app/core/FrameConversion.h"
+#include "app/convert/FrameConversion.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,9 @@
 
 #include <string>
 
-#include "app/core/App_Win32.h"
+#include "app/capture/Discovery.h"
 #include "app/core/Globals.h"
+#include "app/link/Links_Win32.h"
 #include "app/link/SenderLink.h"
 #include "app/window/MainWindow_Win32.h"
 #include "app/window/WidgetIds.h"

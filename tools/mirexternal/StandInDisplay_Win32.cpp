@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/core/DevMed_USBED.h"
+#include "app/capture/DevMed_USBED.h"
 #include "comsrc/DisplayEnumeration_Win32.h"
 
 StandInDevice g_standInDisplay;

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/core/ChangeRecords.h"
+#include "app/capture/ChangeRecords.h"
 #include "driver/MirvaneEscape.h"
 
 namespace {
