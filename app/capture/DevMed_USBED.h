@@ -64,20 +64,17 @@ public:
     // Whether the driver still answers as a Mirvane driver: 0, or negative.
     virtual int32_t checkDriver();
     virtual RECT* captureRect() { return &displayRect; }
-    // Copies the region's pixels from the mapping into the bitmap and empties it: 0; -100
-    // without a bitmap, -200 when the mapping cannot be made or was lost, -201 when the
-    // driver mapped nothing (the region is then left as it is).
+    // Asks the session for the frame buffer (once per call), copies the region's pixels
+    // into the bitmap and empties it: 0; -100 without a bitmap, -200 when there is no
+    // readable mapping (the region is then left as it is). On a new mapping the whole
+    // display is copied and reported.
     virtual int32_t copyRegion(comsrc::Region& region);
-    virtual int32_t keepMapping();
-    virtual void unmap();
 
     MirrorPlatform_Win32& platform() { return platform_; }
 
 private:
     void OnRecord(uint32_t type, const uint8_t* payload, size_t payloadSize) override;
     int32_t createBitmap();
-    int32_t usableMapping();
-    void copyAllAgain();
 
     HDCAcquirer* acquirer;
     comsrc::RectList* changedAreas;
@@ -86,7 +83,4 @@ private:
     comsrc::Region pending;
     MirrorPlatform_Win32 platform_;
     MirrorSession session;
-    // Set when the bitmap is new or a copy failed: the areas of the next successful copy
-    // are reported again, as what was reported before was converted from stale pixels.
-    bool reportNextCopy = false;
 };

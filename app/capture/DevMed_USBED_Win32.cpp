@@ -86,7 +86,6 @@ DevMed_USBED::DevMed_USBED(const RECT& displayArea, HDCAcquirer* acquirer,
 }
 
 DevMed_USBED::~DevMed_USBED() {
-    unmap();
     delete bitmap;
 }
 
@@ -99,8 +98,7 @@ int32_t DevMed_USBED::createBitmap() {
         delete made;
         return result;
     }
-    bitmap = made;
-    copyAllAgain(); // the first copy takes the whole display
+    bitmap = made; // the first mapping, made next, is copied whole
     return 0;
 }
 
@@ -112,10 +110,9 @@ int32_t DevMed_USBED::capture() {
             return made;
     }
     const int32_t result = session.DrainChanges(*this);
-    // Pending areas are copied even when no record came: the whole display after the bitmap
-    // was made or the mapping was lost, and whatever an earlier failed copy left.
+    // Called even when no record came: it keeps the mapping alive, copies the whole display
+    // on a new mapping, and whatever an earlier failed copy left.
     copyRegion(pending);
-    keepMapping();
     return result;
 }
 
@@ -171,41 +168,13 @@ int32_t DevMed_USBED::checkDriver() {
     return identify(nullptr, 0);
 }
 
-// After a lost mapping the next one is copied whole and reported whole: what changed in
-// between may have been missed or converted from stale pixels.
-void DevMed_USBED::copyAllAgain() {
-    pending.Union(displayRect);
-    reportNextCopy = true;
-}
-
-int32_t DevMed_USBED::keepMapping() {
-    const int32_t result = session.KeepMapping();
-    if (result == MirrorSession::kMappingLost)
-        copyAllAgain();
-    return result;
-}
-
-void DevMed_USBED::unmap() {
-    session.Unmap();
-}
-
-// 0 when the mapping can be read in full; -200 when it cannot be made or was lost (the whole
-// display is then pending again), -201 when the driver mapped nothing.
-int32_t DevMed_USBED::usableMapping() {
-    if (keepMapping() < 0)
-        return -200;
-    if (session.MappedFrameBuffer() == 0)
-        return -201;
-    if (session.ReadableMapping() == 0) {
-        copyAllAgain(); // gone behind our back
-        return -200;
-    }
-    return 0;
-}
-
 int32_t DevMed_USBED::copyRegion(comsrc::Region& region) {
     if (!bitmap)
         return -100;
+    bool fresh = false;
+    const uint32_t frame = session.UsableFrameBuffer(fresh);
+    if (fresh)
+        region.Union(displayRect);
     alignas(RECT) uint8_t buffer[kRegionBufferBytes];
     int32_t count = region.GetRects(buffer, sizeof buffer);
     if (count == 0)
@@ -215,22 +184,17 @@ int32_t DevMed_USBED::copyRegion(comsrc::Region& region) {
         rects = &displayRect;
         count = 1;
     }
-    const int32_t usable = usableMapping();
-    uint8_t* dest = usable == 0 ? bitmap->LockPixels() : nullptr;
-    if (!dest) {
-        reportNextCopy = true;
-        return usable != 0 ? usable : -200;
-    }
-    const uint8_t* source =
-        reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(session.MappedFrameBuffer()));
+    uint8_t* dest = frame != 0 ? bitmap->LockPixels() : nullptr;
+    if (!dest)
+        return -200;
+    const uint8_t* source = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(frame));
     for (int32_t i = 0; i < count; ++i) {
         copyPixelPairs(source, displayRect.right, displayRect.bottom, dest, bitmap->GetStride(),
                        rects[i]);
-        if (reportNextCopy && changedAreas)
+        if (fresh && changedAreas)
             changedAreas->Add(comsrc::intersectRects(rects[i], displayRect));
     }
     bitmap->UnlockPixels();
-    reportNextCopy = false;
     region.Xor(region);
     return 0;
 }

@@ -27,6 +27,10 @@ int32_t g_identifyRetrying = 0;
 MirrorSession::MirrorSession(MirrorPlatform& platform, uint64_t frameBytes)
     : platform(platform), frameBytes(frameBytes) {}
 
+MirrorSession::~MirrorSession() {
+    Unmap();
+}
+
 void MirrorSession::FlushOnce() {
     if (flushCount != 0)
         return;
@@ -90,6 +94,14 @@ int32_t MirrorSession::KeepMapping() {
     }
     lastMapTime = now;
     return result;
+}
+
+uint32_t MirrorSession::UsableFrameBuffer(bool& fresh) {
+    int32_t kept = KeepMapping();
+    if (kept == kMappingLost)
+        kept = KeepMapping();
+    fresh = kept > 0;
+    return kept < 0 ? 0 : ReadableMapping();
 }
 
 uint32_t MirrorSession::ReadableMapping() {

@@ -1,6 +1,7 @@
 // One capture mediator's conversation with the mirror driver, through display escapes: the
-// one flush of old change records, draining the change queue, the mapping of the driver's
-// frame buffer into this process and its renewal, identification and unmapping.
+// one flush of old change records, draining the change queue, identification, and the whole
+// life of the mapping of the driver's frame buffer into this process (map, keep-alive, age,
+// readable check, unmap, and when its pixels must be reported whole again).
 //
 // Platform-free: the escape call and the few services around it come through MirrorPlatform,
 // which mirpanel implements over ExtEscape and tests over their own drivers.
@@ -38,6 +39,7 @@ public:
 
     // frameBytes: the size of the mapped frame buffer (width * height * 4).
     MirrorSession(MirrorPlatform& platform, uint64_t frameBytes);
+    ~MirrorSession();
     MirrorSession(const MirrorSession&) = delete;
     MirrorSession& operator=(const MirrorSession&) = delete;
 
@@ -46,6 +48,12 @@ public:
     // Peeks and, when a record waits, fetches every queued record into one buffer and walks
     // them. 1 when records were fetched, otherwise 0.
     int32_t DrainChanges(ChangeRecordHandler& handler);
+    // The frame buffer ready to be read, asked once per capture: KeepMapping, a lost mapping
+    // made again at once, then ReadableMapping. 0 when there is nothing to read. `fresh` is
+    // set when the mapping is new: changes made while there was none may have been missed,
+    // and what was reported before may have been converted from stale pixels, so the whole
+    // display is copied and reported again.
+    uint32_t UsableFrameBuffer(bool& fresh);
     // Maps the frame buffer when it is not mapped (4), renews it every 10 to 12 seconds (0),
     // and unmaps one older than 12 seconds (kMappingLost), so that the next call maps
     // afresh. -1 when the map escape fails.
@@ -57,13 +65,13 @@ public:
     // `length` bytes of the answer to `buffer`. 0 for a Mirvane driver, -2 for another
     // answer, -1 when none came even after one retry on a new device context.
     int32_t Identify(void* buffer, int32_t length);
-    // Undoes the mapping, if any.
-    void Unmap();
 
     uint32_t MappedFrameBuffer() const { return mappedFrameBuffer; }
     int32_t FailedPeeks() const { return failedPeeks; }
 
 private:
+    // Undoes the mapping, if any.
+    void Unmap();
     void PeekFailed();
     int32_t FetchChanges(uint32_t oldestSize, ChangeRecordHandler& handler);
 

@@ -132,6 +132,34 @@ TEST(MirrorSession, MappingRenewedBetweenTenAndTwelveSecondsAndRemadeWhenLost) {
     EXPECT_EQ(session.KeepMapping(), -1);
 }
 
+// Every new mapping, and only a new one, asks for the display to be copied whole; the session
+// undoes its last mapping when it ends.
+TEST(MirrorSession, UsableFrameBufferIsFreshOnEveryNewMapping) {
+    ScriptedDriver driver;
+    {
+        MirrorSession session(driver, 16);
+        const struct {
+            int64_t advance;
+            bool readable;
+            uint32_t frame;
+            bool fresh;
+        } steps[] = {{0, true, 0x01400000, true},
+                     {5, true, 0x01400000, false},
+                     {13, true, 0x01400000, true},
+                     {0, false, 0, false}, // lost behind its back
+                     {0, true, 0x01400000, true}};
+        for (const auto& step : steps) {
+            driver.now += step.advance;
+            driver.readable = step.readable;
+            bool fresh = !step.fresh;
+            EXPECT_EQ(session.UsableFrameBuffer(fresh), step.frame);
+            EXPECT_EQ(fresh, step.fresh);
+        }
+    }
+    EXPECT_EQ(driver.Count(USBED_ESC_MAP), 3u);
+    EXPECT_EQ(driver.Count(USBED_ESC_UNMAP), 3u);
+}
+
 TEST(MirrorSession, FailedPeeksIdentifyAndAHostilePeek) {
     ScriptedDriver driver;
     MirrorSession session(driver, 16);
