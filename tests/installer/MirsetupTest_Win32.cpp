@@ -192,11 +192,30 @@ TEST(Mirsetup, DeviceNode) {
            remove + node +
                L"SetupDiSetClassInstallParams *ERROR*: \nTEST: failed to remove devnode\n",
            kFailed});
-    Check({kSeam, L"-r x", 0, 0, 0,
-           remove + node +
-               L"params: cbSize 8, function 5, scope 1, profile 0, size 16\n"
-               L"device removed.\n",
-           1});
+    const std::wstring removed = L"params: cbSize 8, function 5, scope 1, profile 0, size 16\n"
+                                 L"device removed.\n";
+    Check({kSeam, L"-r x", 0, 0, 0, remove + node + removed, 1});
     Check({kSeam, L"/r \"\"", 0, 0, 0, remove + end + L"No device found.\n", 1});
 
+    // Another device's nodes, one named like ours with a suffix and one with our name but
+    // another hardware ID: /c makes ours beside them, /r removes only ours.
+    const std::wstring root = L"System\\CurrentControlSet\\Enum\\ROOT\\";
+    const wchar_t display[] = L"{4D36E968-E325-11CE-BFC1-08002BE10318}";
+    const wchar_t* foreign[][2] = {{L"DURIRIVAZI\\0000", L"OTHER"},
+                                   {L"DURIRIVAZI_OTHER\\0000", L"DURIRIVAZI"}};
+    for (const auto& f : foreign) {
+        const std::wstring key = root + f[0], ids = f[1] + std::wstring(2, L'\0');
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ClassGUID", REG_SZ, display,
+                        sizeof display);
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"HardwareID", REG_MULTI_SZ, ids.c_str(),
+                        ids.size() * 2);
+    }
+    const std::wstring other = L"Device enum: ROOT\\DURIRIVAZI_OTHER\\0000\n" + end;
+    const std::wstring ours = L"ROOT\\DURIRIVAZI\\0001\n";
+    Check({kShipped, L"/c x", 0, 0, 0, add + node + other + L"SetupDiCreateDeviceInfo OK: " + ours,
+           1});
+    Check({kSeam, L"/r x", 0, 0, 0, remove + node + L"Device enum: " + ours + removed, 1});
+    Check({kSeam, L"/r x", 0, 0, 0, remove + node + other + L"No device found.\n", 1});
+    for (const auto& f : foreign)
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (root + f[0]).c_str());
 }
