@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "app/core/App_Win32.h"
@@ -119,6 +120,7 @@ struct ClickCase {
     {kIdCtsToggle, &MonitorRecord::cts, 0, 1, true},
     {kIdPortUp, &MonitorRecord::port, 3, 13, true},
     {kIdActive, &MonitorRecord::active, 1, 0, true},
+    {kIdInvertToggle, &MonitorRecord::invert, 2, 0},
 };
 
 } // namespace
@@ -141,6 +143,10 @@ TEST_F(MainWindow, EveryClickActionWithItsFollowUp) {
         click(kIdGammaDown);
     EXPECT_EQ("0.50", text(kIdGamma));
     EXPECT_EQ(0.5, record().gamma);
+    record().contrast = record().gamma = NAN; // from the file: one click brings either back
+    click(kIdContrastUp);
+    click(kIdGammaDown);
+    EXPECT_TRUE(record().contrast == 0.5 && record().gamma == 0.5);
 }
 
 TEST_F(MainWindow, FailedRestartModeLinkCopiesAndShell) {
