@@ -19,6 +19,7 @@
 HINSTANCE g_instance = GetModuleHandleA(nullptr);
 namespace {
 int s_startLinks, s_recreate, s_fullRefresh, s_discover, s_startResult;
+RECT s_linkWindow; // the selected display's, when the window last applied it
 } // namespace
 int StartLinks() {
     return ++s_startLinks, s_startResult;
@@ -33,6 +34,7 @@ int discoverDisplays() {
     return ++s_discover, 0;
 }
 int applyWindowPosition() {
+    s_linkWindow = panelWindow(g_monitors[g_selectedMonitor]);
     return 0;
 }
 int FindComPort(int32_t current, int32_t step) {
@@ -218,4 +220,25 @@ TEST_F(MainWindow, ValueTextsAsBytes) {
     refresh();
     EXPECT_EQ(sjis("*COMポートがありません*|4色ハーフトーン|off"),
               text(kIdPort) + "|" + text(kIdDither) + "|" + text(kIdRotate));
+}
+
+TEST_F(MainWindow, TimerResendsTheWholePicture) {
+    pump(4500); // the 4-second timer set at creation fires once or twice meanwhile
+    EXPECT_TRUE(s_fullRefresh == 1 || s_fullRefresh == 2) << s_fullRefresh;
+}
+
+TEST_F(MainWindow, PositionClickMovesTheLinkWindowAtOnce) {
+    click(kIdPosXUp);
+    click(kIdPosYUp);
+    EXPECT_TRUE(s_linkWindow.left == 16 && s_linkWindow.top == 16);
+}
+
+// Restored from the taskbar: under Wine, windows that others uncover are redrawn without it.
+TEST_F(MainWindow, RepaintAfterUncoveringRediscovers) {
+    ShowWindow(s_window, SW_MINIMIZE);
+    pump(200);
+    s_discover = 0;
+    ShowWindow(s_window, SW_RESTORE);
+    pump(200);
+    EXPECT_GE(s_discover, 1);
 }
