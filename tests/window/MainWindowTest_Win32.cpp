@@ -32,6 +32,9 @@ int requestFullRefresh() {
 int discoverDisplays() {
     return ++s_discover, 0;
 }
+int followMirrorMode() {
+    return 0;
+}
 int applyWindowPosition() {
     return 0;
 }
