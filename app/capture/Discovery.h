@@ -27,9 +27,13 @@ int recreateScreenMediator();
 int recreateMirrorMediator();
 // Whether the mirror driver still answers: 0, or negative (also without a mirror mediator).
 int checkMirrorDriver();
+// Reruns discovery when the mirror display's current size is no longer the mirror
+// mediator's, or it has no current mode: 1 when discovery ran (its flags tell the outcome),
+// 0 when nothing changed or there is no mirror mediator.
+int followMirrorMode();
 // Marks the whole capture area changed, so the next frame is converted and sent whole.
 int requestFullRefresh();
 
-// Makes the mediator of the mirror display for its capture rectangle; null when there is
-// none to make.
+// Makes the mediator of the mirror display for its capture rectangle and, in mode 1,
+// identifies it to the driver, which switches change tracking on; null when there is none.
 DeviceMediator* createMirrorMediator(const RECT& captureRect);

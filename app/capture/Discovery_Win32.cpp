@@ -22,6 +22,9 @@ constexpr WORD kDevModeSize = 156;
 static_assert(sizeof(DISPLAY_DEVICEA) == kDisplayDeviceSize, "display device record");
 static_assert(sizeof(DEVMODEA) >= kDevModeSize, "display settings record");
 
+// The mirror display's device name as discovery last found it, for the mode check.
+char s_mirrorDeviceName[sizeof(DISPLAY_DEVICEA::DeviceName)] = {};
+
 // Writes every description string to the debugger output and stops at the first mirror
 // display; false when there is none.
 bool findMirrorDevice(DISPLAY_DEVICEA& device) {
@@ -45,6 +48,13 @@ LONG edgeValue(int64_t value) {
     return static_cast<LONG>(value > INT32_MAX ? INT32_MAX : value);
 }
 
+// The device's current settings; false when it has none (not attached to the desktop).
+bool readCurrentMode(const char* deviceName, DEVMODEA& mode) {
+    std::memset(&mode, 0, sizeof mode);
+    mode.dmSize = kDevModeSize;
+    return g_displayEnumeration.enumSettings(deviceName, ENUM_CURRENT_SETTINGS, &mode) != FALSE;
+}
+
 void createScreenCapture() {
     g_screenAcquirer = new HDCAcquirer(nullptr);
     g_screenAcquirer->Open();
@@ -65,10 +75,9 @@ int createMirrorCapture(DISPLAY_DEVICEA& device) {
     if (!g_mirrorAcquirer->GetHDC()) {
         return -1;
     }
+    std::memcpy(s_mirrorDeviceName, device.DeviceName, sizeof s_mirrorDeviceName);
     DEVMODEA mode;
-    std::memset(&mode, 0, sizeof mode);
-    mode.dmSize = kDevModeSize;
-    if (!g_displayEnumeration.enumSettings(device.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) {
+    if (!readCurrentMode(device.DeviceName, mode)) {
         return 0;
     }
     const LONG left = mode.dmPosition.x;
@@ -139,8 +148,15 @@ int recreateScreenMediator() {
     return 0;
 }
 
+// A new mode is a new surface in the driver, which tracks no changes until it is
+// identified: identifying only at the next once-a-second check would leave the repaint that
+// follows a mode change unreported. The result is for that check to act on. The main-screen
+// mode leaves tracking off, sparing the driver records that nobody reads.
 DeviceMediator* createMirrorMediator(const RECT& captureRect) {
-    return new (std::nothrow) DevMed_USBED(captureRect);
+    DevMed_USBED* made = new (std::nothrow) DevMed_USBED(captureRect);
+    if (made && g_runMode == 1)
+        made->checkDriver();
+    return made;
 }
 
 namespace {
@@ -152,6 +168,20 @@ DevMed_USBED* mirrorMediator() {
 
 } // namespace
 
+// The mediator copies rows with the pitch of the size it was made for, so a mode of another
+// size (or none) needs a new one, and discovery also renews the capture area's size.
+int followMirrorMode() {
+    if (!g_mirrorMediator)
+        return 0;
+    const RECT& made = *mirrorMediator()->captureRect();
+    DEVMODEA mode;
+    if (readCurrentMode(s_mirrorDeviceName, mode) && edgeValue(mode.dmPelsWidth) == made.right &&
+        edgeValue(mode.dmPelsHeight) == made.bottom)
+        return 0;
+    discoverDisplays();
+    return 1;
+}
+
 int recreateMirrorMediator() {
     if (!g_mirrorAcquirer || !g_mirrorMediator)
         return -1;
@@ -159,10 +189,7 @@ int recreateMirrorMediator() {
     const RECT captureRect = *mirrorMediator()->captureRect();
     delete g_mirrorMediator;
     g_mirrorMediator = createMirrorMediator(captureRect);
-    if (!g_mirrorMediator)
-        return -1;
-    mirrorMediator()->checkDriver();
-    return 0;
+    return g_mirrorMediator ? 0 : -1;
 }
 
 int checkMirrorDriver() {

@@ -58,6 +58,7 @@ void runPeriodicWork() {
         if (g_captureReady)
             StartLinks();
     } else if (g_runMode == 1) {
+        followMirrorMode();
         if (checkMirrorDriver() < 0)
             g_captureReady = 0;
     }

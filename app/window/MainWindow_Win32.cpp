@@ -173,6 +173,10 @@ LRESULT dispatch(Message& m, UINT message, WPARAM wParam, LPARAM lParam, bool& r
         return 0;
     case WM_COMMAND:
         return command(m.window, wParam, lParam);
+    case WM_DISPLAYCHANGE:
+        if (followMirrorMode() > 0)
+            m.refresh = true; // discovery may have changed what the status shows
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0); // ends the frame loop, which saves the settings
         return 0;

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "app/capture/DevMed_USBED.h"
+#include "app/capture/Discovery.h"
+#include "app/core/Globals.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/HDCAcquirer_Win32.h"
 #include "comsrc/RectList.h"
@@ -35,8 +37,10 @@ bool Reported(comsrc::RectList& list, const RECT& r) {
 }
 
 bool SameAsFrame(DevMed_USBED& mediator) {
-    return std::memcmp(mediator.frameBitmap()->GetPixels(), scenePixel(g_dev, 0, 0),
-                       kWidth * kHeight * 4) == 0;
+    const comsrc::DIBitmap& frame = *mediator.frameBitmap(); // both: packed 32-bit rows
+    const SIZEL size = g_dev.surface->sizlBitmap;
+    return frame.GetWidth() == size.cx && frame.GetHeight() == size.cy &&
+           std::memcmp(frame.GetPixels(), scenePixel(g_dev, 0, 0), size.cx * size.cy * 4) == 0;
 }
 
 class MirrorDriver : public ::testing::Test {
@@ -99,6 +103,18 @@ TEST_F(MirrorDriver, MediatorCopiesWhatTheHooksDrew) {
     EXPECT_TRUE(SameAsFrame(mediator));
     EXPECT_TRUE(Reported(changed, RECT{0, 0, kWidth, kHeight}));
     EXPECT_EQ(StandInMappingCount(), 1u);
+}
+
+TEST_F(MirrorDriver, ModeChangeIsFollowed) {
+    g_runMode = 1;
+    ASSERT_EQ(discoverDisplays(), 0);
+    EXPECT_EQ(followMirrorMode(), 0);
+    ASSERT_TRUE(reopenStandInDisplay(800, 600)); // a new PDEV: change tracking is off
+    ASSERT_EQ(followMirrorMode(), 1);
+    g_mirrorMediator->capture();
+    sceneFill(g_dev, RECT{0, 0, 800, 600}, 0x00345678); // the repaint after the change
+    EXPECT_EQ(g_mirrorMediator->capture(), 1);
+    EXPECT_TRUE(SameAsFrame(*static_cast<DevMed_USBED*>(g_mirrorMediator)));
 }
 
 } // namespace

@@ -34,6 +34,9 @@ int requestFullRefresh() {
 int discoverDisplays() {
     return ++s_discover, 0;
 }
+int followMirrorMode() {
+    return 0;
+}
 int applyWindowPosition() {
     s_linkWindow = panelWindow(g_monitors[g_selectedMonitor]);
     return 0;
