@@ -245,6 +245,7 @@ static BOOL CreateDefaultPalette(MirvanePdev* pdev) {
 }
 
 static void FreePdev(MirvanePdev* pdev) {
+    ReleaseSurface(pdev); /* when the engine did not disable the surface first */
     if (pdev->palette != NULL) {
         EngDeletePalette(pdev->palette);
     }

@@ -44,6 +44,7 @@ protected:
     void SetUp() override { StandInReset(); }
     void TearDown() override {
         StandInClose(&dev);
+        EXPECT_EQ(StandInVideoMappingCount(), 0u) << "video memory left mapped";
         StandInReset();
         EXPECT_EQ(StandInLiveObjects(), 0u) << "engine objects leaked";
     }
@@ -221,6 +222,7 @@ TEST_F(Driver, SurfaceFailsWhenTheFrameBufferDoesNotHoldTheProbe) {
     ASSERT_TRUE(StandInBreakFrameBuffer());
     Open();
     EXPECT_EQ(dev.surface, nullptr);
+    EXPECT_EQ(StandInVideoMappingCount(), 0u);
 }
 
 TEST_F(Driver, FailuresOfTheEngineOrMiniportFailCleanly) {
@@ -239,11 +241,12 @@ TEST_F(Driver, FailuresOfTheEngineOrMiniportFailCleanly) {
         StandInSetEngFaults(fault);
         Open();
         EXPECT_EQ(dev.surface, nullptr);
+        EXPECT_EQ(StandInVideoMappingCount(), 0u);
         StandInClose(&dev);
     }
 }
 
-TEST_F(Driver, SurfaceLiesInVideoMemoryAfterTheFourPools) {
+TEST_F(Driver, SurfaceLiesInVideoMemoryAndThePoolsInTheDriversOwn) {
     Open();
     ULONG flags;
     EXPECT_EQ(StandInSurfaceHooks(dev.hsurf, &flags), 0x3B5EFu);
@@ -261,7 +264,7 @@ TEST_F(Driver, SurfaceLiesInVideoMemoryAfterTheFourPools) {
                               {934400, 32, 524288, 4}};
     ASSERT_EQ(Pdev()->poolCount, 4u);
     for (ULONG i = 0; i < 4; ++i) {
-        auto* pool = reinterpret_cast<MirvanePool*>(memory + pools[i].start);
+        auto* pool = reinterpret_cast<MirvanePool*>(Pdev()->poolMemory + pools[i].start);
         EXPECT_EQ(Pdev()->pools[i], pool);
         EXPECT_EQ(pool->headerBytes, pools[i].header) << i;
         EXPECT_EQ(pool->blockSize, pools[i].blockSize) << i;
@@ -451,6 +454,61 @@ TEST_F(Driver, MapShowsTheFrameBufferInTheProcess) {
     EXPECT_EQ(Esc(USBED_ESC_KEEP_MAP, 0, nullptr, 0, nullptr), USBED_ERR_MINIPORT);
 }
 
+// A failed map, a short answer, no memory for the pointer buffer, a surface that cannot move:
+// each leaves the PDEV whole on its old mapping. The last remap is taken, the queue kept.
+TEST_F(Driver, RemapIsTakenWholeOrNotAtAll) {
+    Open();
+    Identify();
+    Fill(Rect(0, 0, 1, 1));
+    BYTE* old = Pdev()->videoMemory;
+    StandInSetRemap(1);
+    const std::pair<StandInIoctlFault, ULONG> faults[] = {{STANDIN_IOCTL_FAIL, 0},
+                                                          {STANDIN_IOCTL_SHORT, 0},
+                                                          {STANDIN_IOCTL_OK, STANDIN_FAIL_ALLOC},
+                                                          {STANDIN_IOCTL_OK, STANDIN_FAIL_MODIFY},
+                                                          {STANDIN_IOCTL_OK, 0}};
+    for (const auto& [map, engine] : faults) {
+        StandInSetIoctlFault(IOCTL_VIDEO_MAP_VIDEO_MEMORY, map);
+        StandInSetEngFaults(engine);
+        EXPECT_TRUE(Fn<AssertModeFn>(INDEX_DrvAssertMode)(dev.dhpdev, TRUE));
+        StandInSetEngFaults(0);
+        EXPECT_EQ(Pdev()->videoMemory != old, map == STANDIN_IOCTL_OK && engine == 0)
+            << map << " " << engine;
+        EXPECT_EQ(dev.surface->pvScan0, Pdev()->videoMemory + MIRVANE_FRAME_OFFSET);
+        EXPECT_EQ(StandInVideoMappingCount(), 1u);
+    }
+    Fill(Rect(2, 2, 3, 3));
+    EXPECT_EQ(Drain(), (std::vector<MirvaneRect>{Rect(0, 0, 1, 1), Rect(2, 2, 3, 3)}));
+}
+
+// Nothing a process writes through its view of the video memory matters to the driver: the
+// words that once hung, crashed or misled it, nor ones over all of the first 4 MiB.
+TEST_F(Driver, WritesThroughTheMappedViewAreNeverTrusted) {
+    Open();
+    Identify();
+    ULONG in[2] = {StandInProcess(), 0}, address = 0;
+    ASSERT_EQ(Esc(USBED_ESC_MAP, 8, in, 4, &address), 4);
+    auto* view = reinterpret_cast<ULONG*>((uintptr_t)address - MIRVANE_FRAME_OFFSET);
+    // Word index, value, count: where pool 0's lock word, block size and first block and the
+    // first record's link and size lay in the view, then everything before the frame buffer.
+    const ULONG writes[][3] = {{33, 1, 1},           {35, 0, 1},
+                               {38, 0xFFFFF000u, 1}, {75, 0x7FFFFF00u, 1},
+                               {72, 4, 1},           {0, ~0u, MIRVANE_FRAME_OFFSET / 4}};
+    for (const auto& w : writes) {
+        Fill(Rect(0, 0, 2, 2));
+        std::fill_n(view + w[0], w[2], w[1]);
+        std::vector<ULONG> before(view, view + MIRVANE_FRAME_OFFSET / 4), small(4, 0xEE);
+        EXPECT_EQ(Esc(USBED_ESC_GET_CHANGES, 0, nullptr, 8, small.data()), USBED_ERR_NO_ROOM);
+        EXPECT_EQ(small, std::vector<ULONG>(4, 0xEE));
+        EXPECT_EQ(Esc(USBED_ESC_FLUSH_CHANGES, 0, nullptr, 0, nullptr), 0);
+        Fill(Rect(5, 6, 7, 8));
+        EXPECT_EQ(Drain(), std::vector<MirvaneRect>{Rect(5, 6, 7, 8)}) << w[0];
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), view)) << w[0];
+    }
+    ULONG unmap[2] = {StandInProcess(), address};
+    EXPECT_EQ(Esc(USBED_ESC_UNMAP, 8, unmap, 0, nullptr), 1);
+}
+
 TEST_F(Driver, ChangeEscapesDeliverWholeRecordsOnly) {
     Open();
     ULONG buffer[32];
@@ -494,7 +552,7 @@ TEST_F(Driver, PoolFreeIgnoresBlocksItDidNotHandOut) {
     ULONG outside;
     PoolFree(pdev, &outside);
     PoolFree(pdev, block + 4);
-    PoolFree(pdev, StandInVideoMemory() + 64); // below every pool
+    PoolFree(pdev, pdev->poolMemory + 64); // below every pool
     EXPECT_EQ(PoolsUsed(), 1u);
     PoolFree(pdev, block);
     PoolFree(pdev, block);

@@ -69,6 +69,8 @@ BOOL StandInBreakFrameBuffer(void);
 ULONG StandInProcess(void);
 /* Drops every mapping into the process, as a device that stops or goes away does. */
 void StandInDropMappings(void);
+/* Live mappings of the video memory made for the driver. */
+ULONG StandInVideoMappingCount(void);
 /* Live mappings into the process, and keep-alive requests seen. */
 ULONG StandInMappingCount(void);
 ULONG StandInKeepAliveCount(void);
