@@ -135,6 +135,13 @@ TEST_F(Driver, GetModesCountsUnusableModesButWritesUsableOnes) {
     EXPECT_EQ(dm[1].dmSpecVersion, 0x401u);
     EXPECT_EQ(dm[1].dmDeviceName[0], 'm');
     EXPECT_EQ(dm[1].dmDeviceName[6], 0);
+    VIDEO_MODE_INFORMATION padded[2] = {StandInMode(0, 1366, 768, 32, 60),
+                                        StandInMode(1, 1366, 768, 32, 60)};
+    padded[0].ScreenStride = 5504; // padded rows, which mirpanel would read sheared
+    StandInSetModes(padded, 2);
+    EXPECT_EQ(getModes(StandInMiniport(), 2 * 220, dm.data()), 220u);
+    Open(1366, 768, 32, 60);
+    EXPECT_EQ(Pdev()->modeIndex, 1u);
     StandInSetIoctlFault(IOCTL_VIDEO_QUERY_AVAIL_MODES, STANDIN_IOCTL_SHORT);
     EXPECT_EQ(getModes(StandInMiniport(), 10 * 220, dm.data()), 0u);
 }
