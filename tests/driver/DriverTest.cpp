@@ -2,8 +2,10 @@
 // linked in, and under Wine with the real mirvane.dll beside the stand-in win32k.sys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
+#include <random>
 #include <vector>
 
 #include "StandIn.h"
@@ -326,6 +328,7 @@ TEST_F(Driver, HooksRecordTheRectangleTheyTouched) {
     StandInPath path{{0, 0}, {0x15, 0x20, 0x31, 0x40}};
     EXPECT_TRUE(Fn<FillPathFn>(INDEX_DrvFillPath)(dev.surface, &path.path, nullptr, nullptr,
                                                   nullptr, 0, 0));
+    path.bounds = {0, 0, 4 * 16, 4 * 16}; // a square stroked through column 4 and row 4
     EXPECT_TRUE(Fn<PathFn>(INDEX_DrvStrokePath)(dev.surface, &path.path, nullptr, nullptr, nullptr,
                                                 nullptr, nullptr, 0));
     // Parallelogram (0,0) (10,1) (1,10): its fourth corner (11,11) lies outside the others.
@@ -357,9 +360,53 @@ TEST_F(Driver, HooksRecordTheRectangleTheyTouched) {
     EXPECT_FALSE(
         Fn<LineFn>(INDEX_DrvLineTo)(dev.surface, nullptr, nullptr, 0, 0, 1, 1, &bounds, 0));
     EXPECT_EQ(Drain(),
-              (std::vector<MirvaneRect>{Rect(1, 2, 4, 4), Rect(1, 2, 4, 4), Rect(0, 0, 11, 11),
+              (std::vector<MirvaneRect>{Rect(1, 2, 4, 4), Rect(0, 0, 5, 5), Rect(0, 0, 11, 11),
                                         Rect(20, 10, 50, 40), Rect(5, 6, 7, 8),
                                         Rect(98, 38, 126, 62), Rect(1, 1, 9, 9)}));
+}
+
+// Random shapes, fractions included, through each hook that the stand-in engine paints: every
+// pixel the call changed lies in the rectangle recorded for it.
+TEST_F(Driver, RecordedRectanglesCoverEveryPixelTheCallChanged) {
+    const LONG w = 160, h = 120; // small, so that many calls are quick to compare
+    VIDEO_MODE_INFORMATION mode = StandInMode(0, w, h, 32, 60);
+    StandInSetModes(&mode, 1);
+    Open(w, h);
+    Identify();
+    std::mt19937 random(19);
+    const auto* frame = static_cast<const ULONG*>(dev.surface->pvScan0);
+    int changedCalls = 0;
+    for (ULONG call = 0; call < 300; ++call) {
+        FIX v[6];
+        std::generate(v, v + 6, [&] { return (FIX)(random() % 1024) - 128; }); // -8 to 56 pixels
+        StandInPath path{{0, 0},
+                         {std::min(v[0], v[1]), std::min(v[2], v[3]), std::max(v[0], v[1]),
+                          std::max(v[2], v[3])}};
+        POINTFIX plg[3] = {{v[0], v[1]}, {v[2], v[3]}, {v[4], v[5]}};
+        BRUSHOBJ brush{call + 1, nullptr, 0};
+        std::vector<ULONG> before(frame, frame + w * h);
+        if (call % 3 == 0) {
+            Fn<PathFn>(INDEX_DrvStrokePath)(dev.surface, &path.path, nullptr, nullptr, &brush,
+                                            nullptr, nullptr, 0);
+        } else if (call % 3 == 1) {
+            Fn<PlgFn>(INDEX_DrvPlgBlt)(dev.surface, dev.surface, nullptr, nullptr, nullptr, nullptr,
+                                       nullptr, plg, nullptr, nullptr, 0);
+        } else {
+            Fill(Rect(v[0] / 16, v[1] / 16, v[2] / 16, v[3] / 16), call);
+        }
+        std::vector<MirvaneRect> r = Drain();
+        ASSERT_EQ(r.size(), 1u);
+        LONG outside = -1; // the first changed pixel outside it
+        for (LONG i = 0; i < w * h && outside < 0; ++i) {
+            LONG x = i % w, y = i / w;
+            bool in = x >= r[0].left && x < r[0].right && y >= r[0].top && y < r[0].bottom;
+            outside = frame[i] != before[i] && !in ? i : -1;
+        }
+        ASSERT_EQ(outside, -1) << "call " << call << " (" << outside % w << "," << outside / w
+                               << ") outside " << ::testing::PrintToString(r[0]);
+        changedCalls += !std::equal(before.begin(), before.end(), frame);
+    }
+    EXPECT_GT(changedCalls, 200);
 }
 
 TEST_F(Driver, CopyIntoAnEngineBitmapRecordsNothing) {
