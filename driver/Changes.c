@@ -1,9 +1,11 @@
-/* The change queue and the record pools. Records come from fixed-size blocks in the first
- * 4 MiB of video memory, so drawing never allocates from the system; the queue keeps at most
- * MIRVANE_QUEUE_LIMIT records and drops the oldest beyond that.
+/* The change queue and the record pools. Records come from fixed-size blocks of pool memory
+ * that the driver allocates for itself when the surface is enabled, so drawing never
+ * allocates; the queue keeps at most MIRVANE_QUEUE_LIMIT records and drops the oldest beyond
+ * that. The pool memory is never shown to user mode: the headers, used bits, records and
+ * links the driver follows are its own.
  *
- * Inside the video memory every reference is a 32-bit offset from its start (a pool's first
- * block, a record's link to the next newer one; 0 is none), so the pool headers have the same
+ * Inside the pool memory every reference is a 32-bit offset from its start (a pool's first
+ * block, a record's link to the next newer one; 0 is none), so the records have the same
  * layout whatever the pointer size. */
 #include "MirvanePrivate.h"
 
@@ -47,13 +49,20 @@ static void UnlockPool(MirvanePool* pool) {
     __atomic_store_n(&pool->lockWord, 0, __ATOMIC_RELEASE);
 }
 
-void InitPools(MirvanePdev* pdev) {
+/* Allocates the pool memory and lays the four pools out in it, as the regions say. */
+BOOL InitPools(MirvanePdev* pdev) {
+    const PoolRegion* last = &kRegions[MIRVANE_POOL_COUNT - 1];
+    FreePools(pdev);
+    pdev->poolMemory =
+        (BYTE*)EngAllocMem(FL_ZERO_MEMORY, last->start + last->size, MIRVANE_ALLOC_TAG);
+    if (pdev->poolMemory == NULL) {
+        return FALSE;
+    }
     for (ULONG i = 0; i < MIRVANE_POOL_COUNT; ++i) {
         const PoolRegion* r = &kRegions[i];
-        MirvanePool* pool = (MirvanePool*)(pdev->videoMemory + r->start);
+        MirvanePool* pool = (MirvanePool*)(pdev->poolMemory + r->start);
         ULONG header, count;
         SizePool(r->size, r->blockSize, &header, &count);
-        MirvaneZero(pool, header);
         pool->headerBytes = header;
         pool->totalBlockBytes = r->blockSize * count;
         pool->blockSize = r->blockSize;
@@ -62,9 +71,19 @@ void InitPools(MirvanePdev* pdev) {
         pdev->pools[i] = pool;
     }
     pdev->poolCount = MIRVANE_POOL_COUNT;
-    /* Records of an earlier layout are gone with it. */
+    return TRUE;
+}
+
+/* The queued records go with the memory they lie in. */
+void FreePools(MirvanePdev* pdev) {
     pdev->changeHead = pdev->changeTail = NULL;
     pdev->changeCount = 0;
+    pdev->poolCount = 0;
+    MirvaneZero(pdev->pools, sizeof(pdev->pools));
+    if (pdev->poolMemory != NULL) {
+        EngFreeMem(pdev->poolMemory);
+        pdev->poolMemory = NULL;
+    }
 }
 
 static LONG TakeBlock(MirvanePool* pool) {
@@ -102,7 +121,7 @@ void* PoolAlloc(MirvanePdev* pdev, ULONG bytes) {
         }
         UnlockPool(pool);
         if (index >= 0) {
-            return pdev->videoMemory + pool->firstBlock + (ULONG)index * pool->blockSize;
+            return pdev->poolMemory + pool->firstBlock + (ULONG)index * pool->blockSize;
         }
     }
     return NULL;
@@ -113,7 +132,7 @@ void PoolFree(MirvanePdev* pdev, void* block) {
     BYTE* p = (BYTE*)block;
     for (ULONG i = 0; i < pdev->poolCount; ++i) {
         MirvanePool* pool = pdev->pools[i];
-        BYTE* first = pdev->videoMemory + pool->firstBlock;
+        BYTE* first = pdev->poolMemory + pool->firstBlock;
         if (p < first || p >= first + pool->totalBlockBytes) {
             continue;
         }
@@ -134,11 +153,11 @@ void PoolFree(MirvanePdev* pdev, void* block) {
 }
 
 static MirvaneChangeRecord* RecordAt(MirvanePdev* pdev, ULONG offset) {
-    return offset != 0 ? (MirvaneChangeRecord*)(pdev->videoMemory + offset) : NULL;
+    return offset != 0 ? (MirvaneChangeRecord*)(pdev->poolMemory + offset) : NULL;
 }
 
 static ULONG OffsetOf(MirvanePdev* pdev, MirvaneChangeRecord* record) {
-    return (ULONG)((BYTE*)record - pdev->videoMemory);
+    return (ULONG)((BYTE*)record - pdev->poolMemory);
 }
 
 void PopChange(MirvanePdev* pdev) {

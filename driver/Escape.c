@@ -109,30 +109,36 @@ static LONG ReservedPair(ULONG cjOut, PVOID pvOut) {
     return 8;
 }
 
+/* The oldest record's size, 0 when the queue is empty. Read once per record: the copy takes
+ * exactly the size that was checked against the room. */
+static ULONG OldestSize(const MirvanePdev* pdev) {
+    return pdev->changeHead != NULL ? pdev->changeHead->header.recordSize : 0;
+}
+
 static LONG PeekChange(MirvanePdev* pdev, ULONG cjOut, PVOID pvOut) {
     if (!Fits(pvOut, cjOut, 4)) {
         return USBED_ERR_GENERAL;
     }
-    WriteValue(pvOut, pdev->changeHead != NULL ? pdev->changeHead->header.recordSize : 0);
+    WriteValue(pvOut, OldestSize(pdev));
     return 0;
 }
 
 /* Delivers the oldest record; the driver's chaining value stays inside the driver. */
-static void DeliverOldest(MirvanePdev* pdev, BYTE* out) {
-    MirvaneChangeRecord* r = pdev->changeHead;
-    MirvaneCopy(out, r, r->header.recordSize);
-    MirvaneZero(out + offsetof(MirvaneRecordHeader, link), sizeof(r->header.link));
+static void DeliverOldest(MirvanePdev* pdev, BYTE* out, ULONG size) {
+    MirvaneCopy(out, pdev->changeHead, size);
+    MirvaneZero(out + offsetof(MirvaneRecordHeader, link), sizeof(ULONG));
     PopChange(pdev);
 }
 
 static LONG GetChange(MirvanePdev* pdev, ULONG cjOut, PVOID pvOut) {
-    if (pdev->changeHead == NULL) {
+    ULONG size = OldestSize(pdev);
+    if (size == 0) {
         return USBED_ERR_GENERAL;
     }
-    if (!Fits(pvOut, cjOut, pdev->changeHead->header.recordSize)) {
+    if (!Fits(pvOut, cjOut, size)) {
         return USBED_ERR_NO_ROOM;
     }
-    DeliverOldest(pdev, (BYTE*)pvOut);
+    DeliverOldest(pdev, (BYTE*)pvOut, size);
     return 0;
 }
 
@@ -144,9 +150,9 @@ static LONG GetChanges(MirvanePdev* pdev, ULONG cjOut, PVOID pvOut) {
     uint64_t room = pvOut != NULL ? cjOut : 0;
     BYTE* out = (BYTE*)pvOut;
     LONG count = 0;
-    while (pdev->changeHead != NULL && room >= (uint64_t)pdev->changeHead->header.recordSize + 4) {
-        ULONG size = pdev->changeHead->header.recordSize;
-        DeliverOldest(pdev, out);
+    ULONG size;
+    while ((size = OldestSize(pdev)) != 0 && room >= (uint64_t)size + 4) {
+        DeliverOldest(pdev, out, size);
         out += size;
         room -= size;
         ++count;

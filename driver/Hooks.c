@@ -12,16 +12,22 @@ static BOOL Track(SURFOBJ* pso, const RECTL* rect) {
     return TRUE;
 }
 
-static LONG FloorFix(FIX v) {
-    return v >> 4; /* arithmetic shift: rounds down, also below zero */
+/* 28.4 fixed point to whole pixels; 64-bit, so that sums of corners cannot overflow, and
+ * arithmetic shifts, which round down also below zero. */
+static LONG FloorFix(int64_t v) {
+    return (LONG)(v >> 4);
 }
 
-static LONG CeilFix(FIX v) {
-    return (v >> 4) + ((v & 0xF) != 0 ? 1 : 0);
+static LONG CeilFix(int64_t v) {
+    return (LONG)((v + 15) >> 4);
 }
 
-/* A path's bounds in whole pixels, widened outward. */
-static BOOL TrackPath(SURFOBJ* pso, PATHOBJ* ppo) {
+/* A path's bounds in whole pixels. A fill lights the pixels whose centres lie inside, so its
+ * bounds are rounded out. A stroke lights the pixel nearest to each point of the line, pixel
+ * centres lying on integer coordinates: its right and bottom edges take the pixel nearest to
+ * the bounds' edge in, so a square from (0,0) to (4,4) covers column and row 4. Strokes are
+ * one pixel wide: the driver does not claim to widen lines, so GDI fills wide ones. */
+static BOOL TrackPath(SURFOBJ* pso, PATHOBJ* ppo, BOOL stroked) {
     MirvanePdev* pdev = pso != NULL ? (MirvanePdev*)pso->dhpdev : NULL;
     if (pdev == NULL || !pdev->trackingEnabled) {
         return TRUE;
@@ -29,6 +35,10 @@ static BOOL TrackPath(SURFOBJ* pso, PATHOBJ* ppo) {
     RECTFX fx;
     PATHOBJ_vGetBounds(ppo, &fx);
     RECTL r = {FloorFix(fx.xLeft), FloorFix(fx.yTop), CeilFix(fx.xRight), CeilFix(fx.yBottom)};
+    if (stroked) {
+        r.right = FloorFix((int64_t)fx.xRight + 8) + 1;
+        r.bottom = FloorFix((int64_t)fx.yBottom + 8) + 1;
+    }
     return Track(pso, &r);
 }
 
@@ -91,13 +101,14 @@ BOOL APIENTRY DrvLineTo(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG
 
 BOOL APIENTRY DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo,
                           POINTL* pptlBrushOrg, MIX mix, FLONG flOptions) {
-    return EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions) && TrackPath(pso, ppo);
+    return EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions) &&
+           TrackPath(pso, ppo, FALSE);
 }
 
 BOOL APIENTRY DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
                             POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix) {
     return EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix) &&
-           TrackPath(pso, ppo);
+           TrackPath(pso, ppo, TRUE);
 }
 
 BOOL APIENTRY DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo,
@@ -105,7 +116,7 @@ BOOL APIENTRY DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFO
                                    POINTL* pptlBrushOrg, MIX mixFill, FLONG flOptions) {
     return EngStrokeAndFillPath(pso, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg,
                                 mixFill, flOptions) &&
-           TrackPath(pso, ppo);
+           TrackPath(pso, ppo, TRUE);
 }
 
 static void Extend(RECTL* box, LONG x, LONG y) {
@@ -115,18 +126,22 @@ static void Extend(RECTL* box, LONG x, LONG y) {
     box->bottom = y > box->bottom ? y : box->bottom;
 }
 
-/* The box of the destination parallelogram, its fourth corner P1 + P2 - P0 included; 64-bit
- * sums so that far corners cannot overflow. */
+/* The box of the destination parallelogram, its fourth corner P1 + P2 - P0 included, rounded
+ * out as fills are. */
 static BOOL TrackParallelogram(SURFOBJ* pso, const POINTFIX* p) {
     if (p == NULL) {
         return TRUE;
     }
-    int64_t x3 = (int64_t)p[1].x + p[2].x - p[0].x;
-    int64_t y3 = (int64_t)p[1].y + p[2].y - p[0].y;
-    RECTL box = {FloorFix(p[0].x), FloorFix(p[0].y), FloorFix(p[0].x), FloorFix(p[0].y)};
-    Extend(&box, FloorFix(p[1].x), FloorFix(p[1].y));
-    Extend(&box, FloorFix(p[2].x), FloorFix(p[2].y));
-    Extend(&box, (LONG)(x3 >> 4), (LONG)(y3 >> 4));
+    int64_t x[4] = {p[0].x, p[1].x, p[2].x, (int64_t)p[1].x + p[2].x - p[0].x};
+    int64_t y[4] = {p[0].y, p[1].y, p[2].y, (int64_t)p[1].y + p[2].y - p[0].y};
+    int64_t left = x[0], top = y[0], right = x[0], bottom = y[0];
+    for (int i = 1; i < 4; ++i) {
+        left = x[i] < left ? x[i] : left;
+        top = y[i] < top ? y[i] : top;
+        right = x[i] > right ? x[i] : right;
+        bottom = y[i] > bottom ? y[i] : bottom;
+    }
+    RECTL box = {FloorFix(left), FloorFix(top), CeilFix(right), CeilFix(bottom)};
     return Track(pso, &box);
 }
 

@@ -2,12 +2,16 @@
  * bytes as the answer needs, so that a short answer never leaves a field unset. */
 #include "MirvanePrivate.h"
 
+/* Whether the miniport carried the request out; returned: the bytes it answered. */
+static BOOL Answered(HANDLE h, ULONG code, void* in, ULONG inBytes, void* out, ULONG outBytes,
+                     DWORD* returned) {
+    *returned = 0;
+    return EngDeviceIoControl(h, code, in, inBytes, out, outBytes, returned) == 0;
+}
+
 static BOOL Request(HANDLE h, ULONG code, void* in, ULONG inBytes, void* out, ULONG outBytes) {
-    DWORD returned = 0;
-    if (EngDeviceIoControl(h, code, in, inBytes, out, outBytes, &returned) != 0) {
-        return FALSE;
-    }
-    return returned >= outBytes;
+    DWORD returned;
+    return Answered(h, code, in, inBytes, out, outBytes, &returned) && returned >= outBytes;
 }
 
 /* The mode list, in memory of the engine's that the caller frees with EngFreeMem. */
@@ -53,9 +57,30 @@ BOOL MiniportSetMode(HANDLE h, ULONG mode, ULONG* remap) {
     return Request(h, IOCTL_VIDEO_SET_CURRENT_MODE, &in, sizeof(in), remap, sizeof(*remap));
 }
 
-BOOL MiniportMapVideoMemory(HANDLE h, VIDEO_MEMORY_INFORMATION* info) {
+/* Maps the video memory into the driver's address space: base is the frame buffer base the
+ * miniport reports. A miniport that maps but answers short gets the mapping back whenever
+ * its address came through, so that no failed request leaves memory mapped. */
+BOOL MiniportMapVideoMemory(HANDLE h, BYTE** base, ULONG* length) {
     VIDEO_MEMORY in = {NULL}; /* no particular address */
-    return Request(h, IOCTL_VIDEO_MAP_VIDEO_MEMORY, &in, sizeof(in), info, sizeof(*info));
+    VIDEO_MEMORY_INFORMATION info;
+    DWORD returned;
+    MirvaneZero(&info, sizeof(info));
+    BOOL mapped = Answered(h, IOCTL_VIDEO_MAP_VIDEO_MEMORY, &in, sizeof(in), &info, sizeof(info),
+                           &returned) &&
+                  returned >= offsetof(VIDEO_MEMORY_INFORMATION, FrameBufferLength) &&
+                  info.FrameBufferBase != NULL;
+    if (mapped && returned < sizeof(info)) {
+        MiniportUnmapVideoMemory(h, info.FrameBufferBase);
+        return FALSE;
+    }
+    *base = (BYTE*)info.FrameBufferBase;
+    *length = info.VideoRamLength;
+    return mapped;
+}
+
+BOOL MiniportUnmapVideoMemory(HANDLE h, void* base) {
+    VIDEO_MEMORY in = {base};
+    return Request(h, IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, &in, sizeof(in), NULL, 0);
 }
 
 BOOL MiniportSetColorRegisters(HANDLE h, VIDEO_CLUT* clut, ULONG bytes) {

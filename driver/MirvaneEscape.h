@@ -63,8 +63,9 @@
 #define USBED_IDENTIFY_TAG "USBED!!"
 #define USBED_IDENTIFY_SIZE 8
 
-/* Video memory layout: the first 4 MiB hold the change-record pools, the frame buffer
- * follows. MAP returns the miniport's third output value plus this offset. */
+/* Video memory layout: the frame buffer starts 4 MiB in; the first 4 MiB are unused (the
+ * driver keeps its records elsewhere). MAP returns the miniport's third output value plus
+ * this offset. */
 #define MIRVANE_FRAME_OFFSET 0x400000u
 
 /* Private miniport requests (buffered I/O control codes of one device type). */

@@ -1,8 +1,9 @@
 /* mirvane, the mirror display driver: the PDEV and the functions its files share.
  *
  * Windows draws the extended desktop into a 32-bit surface whose pixels lie in the video
- * miniport's memory, 4 MiB in; the first 4 MiB hold the pools of change records that the
- * drawing hooks queue and mirpanel drains through escapes. */
+ * miniport's memory, 4 MiB in. The change records that the drawing hooks queue and mirpanel
+ * drains through escapes come from pools in memory of the driver's own: the video memory is
+ * mapped into mirpanel too, so nothing the driver relies on may live there. */
 #ifndef MIRVANE_PRIVATE_H
 #define MIRVANE_PRIVATE_H
 
@@ -14,8 +15,8 @@
 #define MIRVANE_ALLOC_TAG 0x6e76726du /* 'mrvn' */
 #define MIRVANE_DEVMODE_SIZE 220u
 
-/* Header of a pool of fixed-size blocks, at the start of its region of video memory: 32-bit
- * words whatever the pointer size. The used-bit words follow it directly. */
+/* Header of a pool of fixed-size blocks, at the start of its region of the pool memory:
+ * 32-bit words whatever the pointer size. The used-bit words follow it directly. */
 typedef struct MirvanePool {
     ULONG headerBytes;
     volatile LONG lockWord;
@@ -23,7 +24,7 @@ typedef struct MirvanePool {
     ULONG blockSize;
     ULONG blockCount;
     ULONG usedCount;
-    ULONG firstBlock;  /* block 0, as an offset from the start of the video memory */
+    ULONG firstBlock;  /* block 0, as an offset from the start of the pool memory */
     ULONG usedBits[1]; /* as many words as the header has room for */
 } MirvanePool;
 
@@ -57,6 +58,7 @@ typedef struct MirvanePdev {
     ULONG trackingEnabled;
     ULONG poolCount;
     MirvanePool* pools[MIRVANE_POOL_COUNT];
+    BYTE* poolMemory; /* the driver's own, from surface enable to disable */
 } MirvanePdev;
 
 #ifdef __cplusplus
@@ -72,7 +74,8 @@ BOOL MiniportQueryModes(HANDLE h, VIDEO_MODE_INFORMATION** modes, ULONG* count);
 BOOL MiniportQueryColorCaps(HANDLE h, VIDEO_COLOR_CAPABILITIES* caps);
 BOOL MiniportQueryPointerCaps(HANDLE h, ULONG mode, VIDEO_POINTER_CAPABILITIES* caps);
 BOOL MiniportSetMode(HANDLE h, ULONG mode, ULONG* remap);
-BOOL MiniportMapVideoMemory(HANDLE h, VIDEO_MEMORY_INFORMATION* info);
+BOOL MiniportMapVideoMemory(HANDLE h, BYTE** base, ULONG* length);
+BOOL MiniportUnmapVideoMemory(HANDLE h, void* base);
 BOOL MiniportSetColorRegisters(HANDLE h, VIDEO_CLUT* clut, ULONG bytes);
 BOOL MiniportMapToProcess(HANDLE h, ULONG process, ULONG bytes, ULONG* address);
 BOOL MiniportUnmapFromProcess(HANDLE h, ULONG process, ULONG address);
@@ -82,9 +85,11 @@ BOOL MiniportQuery(HANDLE h, ULONG* value);
 /* Modes, PDEV and surface. */
 BOOL ModeIsUsable(const VIDEO_MODE_INFORMATION* mode);
 BOOL SetDisplayMode(MirvanePdev* pdev, BOOL first);
+void ReleaseSurface(MirvanePdev* pdev);
 
 /* Change queue and pools. */
-void InitPools(MirvanePdev* pdev);
+BOOL InitPools(MirvanePdev* pdev);
+void FreePools(MirvanePdev* pdev);
 void* PoolAlloc(MirvanePdev* pdev, ULONG bytes);
 void PoolFree(MirvanePdev* pdev, void* block);
 LONG RecordChange(MirvanePdev* pdev, const RECTL* rect);

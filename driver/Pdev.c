@@ -23,11 +23,14 @@ static const ULONG kSystemColors[20] = {
     0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF,
 };
 
+/* A 32-bit mode whose rows are not exactly the width apart is unusable: mirpanel reads the
+ * mapped frame buffer width x 4 bytes a row. */
 BOOL ModeIsUsable(const VIDEO_MODE_INFORMATION* mode) {
     ULONG bits = mode->BitsPerPlane;
     return mode->NumberOfPlanes == 1 && (mode->AttributeFlags & VIDEO_MODE_GRAPHICS) != 0 &&
            (mode->AttributeFlags & VIDEO_MODE_BANKED) == 0 &&
-           (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+           (bits == 8 || bits == 16 || bits == 24 ||
+            (bits == 32 && mode->ScreenStride == (uint64_t)mode->VisScreenWidth * 4));
 }
 
 /* The miniport's modes, each unusable one marked with length 0. */
@@ -245,6 +248,7 @@ static BOOL CreateDefaultPalette(MirvanePdev* pdev) {
 }
 
 static void FreePdev(MirvanePdev* pdev) {
+    ReleaseSurface(pdev); /* when the engine did not disable the surface first */
     if (pdev->palette != NULL) {
         EngDeletePalette(pdev->palette);
     }

@@ -2,8 +2,10 @@
 // linked in, and under Wine with the real mirvane.dll beside the stand-in win32k.sys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
+#include <random>
 #include <vector>
 
 #include "StandIn.h"
@@ -44,6 +46,7 @@ protected:
     void SetUp() override { StandInReset(); }
     void TearDown() override {
         StandInClose(&dev);
+        EXPECT_EQ(StandInVideoMappingCount(), 0u) << "video memory left mapped";
         StandInReset();
         EXPECT_EQ(StandInLiveObjects(), 0u) << "engine objects leaked";
     }
@@ -134,6 +137,13 @@ TEST_F(Driver, GetModesCountsUnusableModesButWritesUsableOnes) {
     EXPECT_EQ(dm[1].dmSpecVersion, 0x401u);
     EXPECT_EQ(dm[1].dmDeviceName[0], 'm');
     EXPECT_EQ(dm[1].dmDeviceName[6], 0);
+    VIDEO_MODE_INFORMATION padded[2] = {StandInMode(0, 1366, 768, 32, 60),
+                                        StandInMode(1, 1366, 768, 32, 60)};
+    padded[0].ScreenStride = 5504; // padded rows, which mirpanel would read sheared
+    StandInSetModes(padded, 2);
+    EXPECT_EQ(getModes(StandInMiniport(), 2 * 220, dm.data()), 220u);
+    Open(1366, 768, 32, 60);
+    EXPECT_EQ(Pdev()->modeIndex, 1u);
     StandInSetIoctlFault(IOCTL_VIDEO_QUERY_AVAIL_MODES, STANDIN_IOCTL_SHORT);
     EXPECT_EQ(getModes(StandInMiniport(), 10 * 220, dm.data()), 0u);
 }
@@ -221,6 +231,7 @@ TEST_F(Driver, SurfaceFailsWhenTheFrameBufferDoesNotHoldTheProbe) {
     ASSERT_TRUE(StandInBreakFrameBuffer());
     Open();
     EXPECT_EQ(dev.surface, nullptr);
+    EXPECT_EQ(StandInVideoMappingCount(), 0u);
 }
 
 TEST_F(Driver, FailuresOfTheEngineOrMiniportFailCleanly) {
@@ -239,11 +250,12 @@ TEST_F(Driver, FailuresOfTheEngineOrMiniportFailCleanly) {
         StandInSetEngFaults(fault);
         Open();
         EXPECT_EQ(dev.surface, nullptr);
+        EXPECT_EQ(StandInVideoMappingCount(), 0u);
         StandInClose(&dev);
     }
 }
 
-TEST_F(Driver, SurfaceLiesInVideoMemoryAfterTheFourPools) {
+TEST_F(Driver, SurfaceLiesInVideoMemoryAndThePoolsInTheDriversOwn) {
     Open();
     ULONG flags;
     EXPECT_EQ(StandInSurfaceHooks(dev.hsurf, &flags), 0x3B5EFu);
@@ -261,7 +273,7 @@ TEST_F(Driver, SurfaceLiesInVideoMemoryAfterTheFourPools) {
                               {934400, 32, 524288, 4}};
     ASSERT_EQ(Pdev()->poolCount, 4u);
     for (ULONG i = 0; i < 4; ++i) {
-        auto* pool = reinterpret_cast<MirvanePool*>(memory + pools[i].start);
+        auto* pool = reinterpret_cast<MirvanePool*>(Pdev()->poolMemory + pools[i].start);
         EXPECT_EQ(Pdev()->pools[i], pool);
         EXPECT_EQ(pool->headerBytes, pools[i].header) << i;
         EXPECT_EQ(pool->blockSize, pools[i].blockSize) << i;
@@ -316,6 +328,7 @@ TEST_F(Driver, HooksRecordTheRectangleTheyTouched) {
     StandInPath path{{0, 0}, {0x15, 0x20, 0x31, 0x40}};
     EXPECT_TRUE(Fn<FillPathFn>(INDEX_DrvFillPath)(dev.surface, &path.path, nullptr, nullptr,
                                                   nullptr, 0, 0));
+    path.bounds = {0, 0, 4 * 16, 4 * 16}; // a square stroked through column 4 and row 4
     EXPECT_TRUE(Fn<PathFn>(INDEX_DrvStrokePath)(dev.surface, &path.path, nullptr, nullptr, nullptr,
                                                 nullptr, nullptr, 0));
     // Parallelogram (0,0) (10,1) (1,10): its fourth corner (11,11) lies outside the others.
@@ -347,9 +360,53 @@ TEST_F(Driver, HooksRecordTheRectangleTheyTouched) {
     EXPECT_FALSE(
         Fn<LineFn>(INDEX_DrvLineTo)(dev.surface, nullptr, nullptr, 0, 0, 1, 1, &bounds, 0));
     EXPECT_EQ(Drain(),
-              (std::vector<MirvaneRect>{Rect(1, 2, 4, 4), Rect(1, 2, 4, 4), Rect(0, 0, 11, 11),
+              (std::vector<MirvaneRect>{Rect(1, 2, 4, 4), Rect(0, 0, 5, 5), Rect(0, 0, 11, 11),
                                         Rect(20, 10, 50, 40), Rect(5, 6, 7, 8),
                                         Rect(98, 38, 126, 62), Rect(1, 1, 9, 9)}));
+}
+
+// Random shapes, fractions included, through each hook that the stand-in engine paints: every
+// pixel the call changed lies in the rectangle recorded for it.
+TEST_F(Driver, RecordedRectanglesCoverEveryPixelTheCallChanged) {
+    const LONG w = 160, h = 120; // small, so that many calls are quick to compare
+    VIDEO_MODE_INFORMATION mode = StandInMode(0, w, h, 32, 60);
+    StandInSetModes(&mode, 1);
+    Open(w, h);
+    Identify();
+    std::mt19937 random(19);
+    const auto* frame = static_cast<const ULONG*>(dev.surface->pvScan0);
+    int changedCalls = 0;
+    for (ULONG call = 0; call < 300; ++call) {
+        FIX v[6];
+        std::generate(v, v + 6, [&] { return (FIX)(random() % 1024) - 128; }); // -8 to 56 pixels
+        StandInPath path{{0, 0},
+                         {std::min(v[0], v[1]), std::min(v[2], v[3]), std::max(v[0], v[1]),
+                          std::max(v[2], v[3])}};
+        POINTFIX plg[3] = {{v[0], v[1]}, {v[2], v[3]}, {v[4], v[5]}};
+        BRUSHOBJ brush{call + 1, nullptr, 0};
+        std::vector<ULONG> before(frame, frame + w * h);
+        if (call % 3 == 0) {
+            Fn<PathFn>(INDEX_DrvStrokePath)(dev.surface, &path.path, nullptr, nullptr, &brush,
+                                            nullptr, nullptr, 0);
+        } else if (call % 3 == 1) {
+            Fn<PlgFn>(INDEX_DrvPlgBlt)(dev.surface, dev.surface, nullptr, nullptr, nullptr, nullptr,
+                                       nullptr, plg, nullptr, nullptr, 0);
+        } else {
+            Fill(Rect(v[0] / 16, v[1] / 16, v[2] / 16, v[3] / 16), call);
+        }
+        std::vector<MirvaneRect> r = Drain();
+        ASSERT_EQ(r.size(), 1u);
+        LONG outside = -1; // the first changed pixel outside it
+        for (LONG i = 0; i < w * h && outside < 0; ++i) {
+            LONG x = i % w, y = i / w;
+            bool in = x >= r[0].left && x < r[0].right && y >= r[0].top && y < r[0].bottom;
+            outside = frame[i] != before[i] && !in ? i : -1;
+        }
+        ASSERT_EQ(outside, -1) << "call " << call << " (" << outside % w << "," << outside / w
+                               << ") outside " << ::testing::PrintToString(r[0]);
+        changedCalls += !std::equal(before.begin(), before.end(), frame);
+    }
+    EXPECT_GT(changedCalls, 200);
 }
 
 TEST_F(Driver, CopyIntoAnEngineBitmapRecordsNothing) {
@@ -451,6 +508,61 @@ TEST_F(Driver, MapShowsTheFrameBufferInTheProcess) {
     EXPECT_EQ(Esc(USBED_ESC_KEEP_MAP, 0, nullptr, 0, nullptr), USBED_ERR_MINIPORT);
 }
 
+// A failed map, a short answer, no memory for the pointer buffer, a surface that cannot move:
+// each leaves the PDEV whole on its old mapping. The last remap is taken, the queue kept.
+TEST_F(Driver, RemapIsTakenWholeOrNotAtAll) {
+    Open();
+    Identify();
+    Fill(Rect(0, 0, 1, 1));
+    BYTE* old = Pdev()->videoMemory;
+    StandInSetRemap(1);
+    const std::pair<StandInIoctlFault, ULONG> faults[] = {{STANDIN_IOCTL_FAIL, 0},
+                                                          {STANDIN_IOCTL_SHORT, 0},
+                                                          {STANDIN_IOCTL_OK, STANDIN_FAIL_ALLOC},
+                                                          {STANDIN_IOCTL_OK, STANDIN_FAIL_MODIFY},
+                                                          {STANDIN_IOCTL_OK, 0}};
+    for (const auto& [map, engine] : faults) {
+        StandInSetIoctlFault(IOCTL_VIDEO_MAP_VIDEO_MEMORY, map);
+        StandInSetEngFaults(engine);
+        EXPECT_TRUE(Fn<AssertModeFn>(INDEX_DrvAssertMode)(dev.dhpdev, TRUE));
+        StandInSetEngFaults(0);
+        EXPECT_EQ(Pdev()->videoMemory != old, map == STANDIN_IOCTL_OK && engine == 0)
+            << map << " " << engine;
+        EXPECT_EQ(dev.surface->pvScan0, Pdev()->videoMemory + MIRVANE_FRAME_OFFSET);
+        EXPECT_EQ(StandInVideoMappingCount(), 1u);
+    }
+    Fill(Rect(2, 2, 3, 3));
+    EXPECT_EQ(Drain(), (std::vector<MirvaneRect>{Rect(0, 0, 1, 1), Rect(2, 2, 3, 3)}));
+}
+
+// Nothing a process writes through its view of the video memory matters to the driver: the
+// words that once hung, crashed or misled it, nor ones over all of the first 4 MiB.
+TEST_F(Driver, WritesThroughTheMappedViewAreNeverTrusted) {
+    Open();
+    Identify();
+    ULONG in[2] = {StandInProcess(), 0}, address = 0;
+    ASSERT_EQ(Esc(USBED_ESC_MAP, 8, in, 4, &address), 4);
+    auto* view = reinterpret_cast<ULONG*>((uintptr_t)address - MIRVANE_FRAME_OFFSET);
+    // Word index, value, count: where pool 0's lock word, block size and first block and the
+    // first record's link and size lay in the view, then everything before the frame buffer.
+    const ULONG writes[][3] = {{33, 1, 1},           {35, 0, 1},
+                               {38, 0xFFFFF000u, 1}, {75, 0x7FFFFF00u, 1},
+                               {72, 4, 1},           {0, ~0u, MIRVANE_FRAME_OFFSET / 4}};
+    for (const auto& w : writes) {
+        Fill(Rect(0, 0, 2, 2));
+        std::fill_n(view + w[0], w[2], w[1]);
+        std::vector<ULONG> before(view, view + MIRVANE_FRAME_OFFSET / 4), small(4, 0xEE);
+        EXPECT_EQ(Esc(USBED_ESC_GET_CHANGES, 0, nullptr, 8, small.data()), USBED_ERR_NO_ROOM);
+        EXPECT_EQ(small, std::vector<ULONG>(4, 0xEE));
+        EXPECT_EQ(Esc(USBED_ESC_FLUSH_CHANGES, 0, nullptr, 0, nullptr), 0);
+        Fill(Rect(5, 6, 7, 8));
+        EXPECT_EQ(Drain(), std::vector<MirvaneRect>{Rect(5, 6, 7, 8)}) << w[0];
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), view)) << w[0];
+    }
+    ULONG unmap[2] = {StandInProcess(), address};
+    EXPECT_EQ(Esc(USBED_ESC_UNMAP, 8, unmap, 0, nullptr), 1);
+}
+
 TEST_F(Driver, ChangeEscapesDeliverWholeRecordsOnly) {
     Open();
     ULONG buffer[32];
@@ -494,7 +606,7 @@ TEST_F(Driver, PoolFreeIgnoresBlocksItDidNotHandOut) {
     ULONG outside;
     PoolFree(pdev, &outside);
     PoolFree(pdev, block + 4);
-    PoolFree(pdev, StandInVideoMemory() + 64); // below every pool
+    PoolFree(pdev, pdev->poolMemory + 64); // below every pool
     EXPECT_EQ(PoolsUsed(), 1u);
     PoolFree(pdev, block);
     PoolFree(pdev, block);

@@ -8,7 +8,8 @@
  *
  * The engine provides the Eng functions the driver calls. They succeed unless told to fail,
  * and really paint 32-bit surfaces for solid fills (ROP 0xF0F0) and copies (0xCCCC) through
- * EngBitBlt and EngCopyBits; the other drawing calls only succeed or fail.
+ * EngBitBlt and EngCopyBits, strokes (of a StandInPath's bounds, pixel centres on integer
+ * coordinates) and parallelograms (inverted); the other drawing calls only succeed or fail.
  *
  * The model miniport answers EngDeviceIoControl on StandInMiniport(): a mode list (by default
  * four usable 32-bit modes, then 16- and 8-bit ones, then unusable ones), a video memory of
@@ -69,6 +70,8 @@ BOOL StandInBreakFrameBuffer(void);
 ULONG StandInProcess(void);
 /* Drops every mapping into the process, as a device that stops or goes away does. */
 void StandInDropMappings(void);
+/* Live mappings of the video memory made for the driver. */
+ULONG StandInVideoMappingCount(void);
 /* Live mappings into the process, and keep-alive requests seen. */
 ULONG StandInMappingCount(void);
 ULONG StandInKeepAliveCount(void);

@@ -241,6 +241,35 @@ static BOOL Drawn(void) {
     return (g_faults & STANDIN_FAIL_DRAW) == 0;
 }
 
+/* The stroke of a stand-in path: the outline of its bounds through the nearest pixels, pixel
+ * x's centre lying at FIX x * 16. */
+#define NEAREST(v) ((LONG)(((int64_t)(v) + 8) >> 4))
+static void Stroke(SURFOBJ* so, const RECTFX* b, ULONG color) {
+    LONG l = NEAREST(b->xLeft), t = NEAREST(b->yTop);
+    LONG r = NEAREST(b->xRight) + 1, bottom = NEAREST(b->yBottom) + 1;
+    RECTL edges[4] = {
+        {l, t, r, t + 1}, {l, bottom - 1, r, bottom}, {l, t, l + 1, bottom}, {r - 1, t, r, bottom}};
+    for (int i = 0; i < 4; ++i) {
+        Paint(so, NULL, &edges[i], NULL, color);
+    }
+}
+
+/* Inverts the pixels whose centres lie inside the parallelogram, as any rule for the pixels
+ * on its edges would light them. */
+static void Parallelogram(SURFOBJ* so, const POINTFIX* p) {
+    double ax = p[1].x - (double)p[0].x, ay = p[1].y - (double)p[0].y;
+    double bx = p[2].x - (double)p[0].x, by = p[2].y - (double)p[0].y, det = ax * by - ay * bx;
+    for (LONG y = 0; so->pvScan0 != NULL && y < so->sizlBitmap.cy; ++y) {
+        for (LONG x = 0; x < so->sizlBitmap.cx; ++x) {
+            double dx = x * 16.0 - p[0].x, dy = y * 16.0 - p[0].y;
+            double u = (dx * by - dy * bx) * det, v = (ax * dy - ay * dx) * det; /* x det^2 */
+            if (u > 0 && u < det * det && v > 0 && v < det * det) {
+                *Pixel(so, x, y) ^= 0xFFFFFF;
+            }
+        }
+    }
+}
+
 BOOL APIENTRY EngBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                         XLATEOBJ* pxlo, RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask,
                         BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
@@ -324,8 +353,10 @@ BOOL APIENTRY EngFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pb
 
 BOOL APIENTRY EngStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
                             POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix) {
-    (void)pso, (void)ppo, (void)pco, (void)pxo, (void)pbo, (void)pptlBrushOrg;
-    (void)plineattrs, (void)mix;
+    (void)pco, (void)pxo, (void)pptlBrushOrg, (void)plineattrs, (void)mix;
+    if (Drawn() && ppo != NULL && pbo != NULL) {
+        Stroke(pso, &((StandInPath*)ppo)->bounds, pbo->iSolidColor);
+    }
     return Drawn();
 }
 
@@ -340,8 +371,11 @@ BOOL APIENTRY EngStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFO
 BOOL APIENTRY EngPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco,
                         XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlBrushOrg, POINTFIX* pptfx,
                         RECTL* prcl, POINTL* pptl, ULONG iMode) {
-    (void)psoTrg, (void)psoSrc, (void)psoMsk, (void)pco, (void)pxlo, (void)pca;
-    (void)pptlBrushOrg, (void)pptfx, (void)prcl, (void)pptl, (void)iMode;
+    (void)psoSrc, (void)psoMsk, (void)pco, (void)pxlo, (void)pca, (void)pptlBrushOrg;
+    (void)prcl, (void)pptl, (void)iMode;
+    if (Drawn() && psoTrg != NULL && pptfx != NULL) {
+        Parallelogram(psoTrg, pptfx);
+    }
     return Drawn();
 }
 

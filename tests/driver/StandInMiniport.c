@@ -29,6 +29,7 @@ static ULONG g_clutFirst, g_clutCount, g_clut[256];
 static BYTE* g_memory;
 static ULONG g_memoryBytes;
 static BYTE* g_mappings[MAX_MAPPINGS];
+static BYTE* g_driverViews[2]; /* the driver's mappings: the memory itself, a second view */
 
 #ifdef _WIN32
 static HANDLE g_section;
@@ -228,6 +229,7 @@ void StandInSetModes(const VIDEO_MODE_INFORMATION* modes, ULONG count) {
     ULONG bytes = MIRVANE_FRAME_OFFSET + (ULONG)largest;
     RepairFrameBuffer();
     UnmapAll();
+    memset(g_driverViews, 0, sizeof(g_driverViews)); /* what a failed test left mapped */
     if (g_memory == NULL || bytes > g_memoryBytes) {
         NewMemory(bytes);
     }
@@ -377,10 +379,32 @@ static BOOL SetMode(Request* r) {
     return FALSE;
 }
 
+ULONG StandInVideoMappingCount(void) {
+    return (g_driverViews[0] != NULL) + (g_driverViews[1] != NULL);
+}
+
+/* A mapping made while the other lives is the second view, at another address. */
 static BOOL MapVideoMemory(Request* r) {
-    VIDEO_MEMORY_INFORMATION info = {g_memory, g_memoryBytes, g_memory, g_memoryBytes};
-    return r->in != NULL && r->inBytes >= sizeof(VIDEO_MEMORY) && g_memory != NULL &&
-           Answer(r, &info, sizeof(info));
+    int i = g_driverViews[0] != NULL;
+    if (r->in == NULL || r->inBytes < sizeof(VIDEO_MEMORY) || !g_memory || g_driverViews[i]) {
+        return FALSE;
+    }
+    BYTE* view = g_driverViews[i] = i == 0 ? g_memory : NewView();
+    VIDEO_MEMORY_INFORMATION info = {view, g_memoryBytes, view, g_memoryBytes};
+    return view != NULL && Answer(r, &info, sizeof(info));
+}
+
+static BOOL UnmapVideoMemory(Request* r) {
+    BYTE* view = r->in != NULL && r->inBytes >= sizeof(VIDEO_MEMORY) ? *(BYTE* const*)r->in : NULL;
+    int i = view != NULL && view == g_driverViews[1];
+    if (view == NULL || view != g_driverViews[i]) {
+        return FALSE;
+    }
+    if (i == 1) {
+        DropView(view);
+    }
+    g_driverViews[i] = NULL;
+    return TRUE;
 }
 
 static BOOL ColorCaps(Request* r) {
@@ -467,6 +491,8 @@ static BOOL Dispatch(ULONG code, Request* r) {
         return SetMode(r);
     case IOCTL_VIDEO_MAP_VIDEO_MEMORY:
         return MapVideoMemory(r);
+    case IOCTL_VIDEO_UNMAP_VIDEO_MEMORY:
+        return UnmapVideoMemory(r);
     case IOCTL_VIDEO_SET_COLOR_REGISTERS:
         return SetColorRegisters(r);
     case MIRVANE_IOCTL_MAP:

@@ -6,6 +6,8 @@
 //   2 hook:     one of the other recording hooks with fuzzed coordinates
 //   3 identify
 //   4 engine:   drawing calls fail or succeed from now on
+//   5 poke:     a word written anywhere in the video memory that the map request shows, its
+//               first 4 MiB included (nothing there may matter to the driver)
 // After every operation: at most 1023 records queued and the pools' used blocks equal the
 // queued records; after each input, the queue's links walk to its tail in that many steps.
 // The sanitizers check that nothing outside the buffers is read or written.
@@ -96,7 +98,7 @@ void CheckLinks() {
             r = nullptr;
             break;
         }
-        r = reinterpret_cast<const MirvaneChangeRecord*>(pdev->videoMemory + r->header.link);
+        r = reinterpret_cast<const MirvaneChangeRecord*>(pdev->poolMemory + r->header.link);
     }
     if (walked != pdev->changeCount || r != nullptr) {
         std::abort();
@@ -191,6 +193,11 @@ void Hook(Input& in) {
     }
 }
 
+void Poke(Input& in) {
+    uint32_t offset = in.Word() % (StandInVideoMemoryBytes() / 4) * 4, value = in.Word();
+    std::memcpy(StandInVideoMemory() + offset, &value, 4);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -208,7 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StandInSetEngFaults(0);
     Input in(data, size);
     while (!in.Empty()) {
-        switch (in.Byte() % 5) {
+        switch (in.Byte() % 6) {
         case 0:
             Escape(in);
             break;
@@ -221,8 +228,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 3:
             StandInEscape(&g_dev, USBED_ESC_IDENTIFY, 0, nullptr, 0, nullptr);
             break;
-        default:
+        case 4:
             StandInSetEngFaults((in.Byte() & 1) != 0 ? STANDIN_FAIL_DRAW : 0);
+            break;
+        default:
+            Poke(in);
         }
         CheckCounts();
     }
