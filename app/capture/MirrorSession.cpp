@@ -14,8 +14,8 @@ constexpr int32_t kIdentifyRoom = 128;
 constexpr int32_t kIdentifyLongest = 32;
 constexpr char kIdentifyPrefix[] = "USBED";
 
-// The driver keeps its records in the first part of video memory, ahead of the frame
-// buffer, so no record can be larger; a peek claiming more is not believed.
+// The driver's record pools together are smaller than the 4 MiB it reserves ahead of its
+// frame buffer, so no record can be larger; a peek claiming more is not believed.
 constexpr uint32_t kLargestChangeBuffer = MIRVANE_FRAME_OFFSET;
 
 // Set while an identify retries on a new device context; shared by the whole program, so
