@@ -4,7 +4,8 @@
 # - a 32-bit prefix ($MIRVISTA_WINE_PREFIX, default: wineprefix beside the program),
 #   made on first use;
 # - WINEDEBUG=-all and LC_ALL=ja_JP.UTF-8 (ANSI code page 932);
-# - a private Xvfb display when DISPLAY is not set;
+# - a private Xvfb display, always: a test never draws on, or moves the mouse of, the
+#   caller's own display;
 # - optional hooks: $MIRVISTA_WINE_PRE is sourced before the program runs and
 #   $MIRVISTA_WINE_POST after it (always), with $MIRVISTA_TEST_TMP a private folder;
 # - runs one program at a time per prefix;
@@ -37,9 +38,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [ -z "${DISPLAY:-}" ]; then
-    start_xvfb "$MIRVISTA_TEST_TMP" || exit 1
-fi
+start_xvfb "$MIRVISTA_TEST_TMP" || exit 1
 make_prefix
 
 if [ -n "${MIRVISTA_WINE_PRE:-}" ]; then
