@@ -15,6 +15,17 @@ endforeach()
 
 set(MIRVISTA_WINE_RUNNER ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
 
+# CTest labels, so that a part of the suite can be run with ctest -L:
+#   native  quick tests of the host build (ctest -L native is the quick native set)
+#   wine    tests of the Windows build, run under Wine
+#   fuzz    libFuzzer targets: seed replays and timed runs
+#   slow    tests that take a minute or more (timed fuzzing, end-to-end runs, soaks)
+# The functions below label their tests; a test added with add_test directly is labelled
+# with mirvista_label(<test> <label>...).
+function(mirvista_label test)
+    set_property(TEST ${test} APPEND PROPERTY LABELS ${ARGN})
+endfunction()
+
 # A GoogleTest executable with gtest_main, registered in CTest as <prefix>.<name>.
 function(mirvista_gtest_executable target test_name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
@@ -30,7 +41,7 @@ function(mirvista_host_test name)
     if(MIRVISTA_HOST)
         mirvista_gtest_executable(test_${name} host.${name} ${ARGN}
             ENV ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1)
-        set_tests_properties(host.${name} PROPERTIES TIMEOUT 300)
+        set_tests_properties(host.${name} PROPERTIES TIMEOUT 300 LABELS native)
     endif()
 endfunction()
 
@@ -47,7 +58,8 @@ function(mirvista_win_test name)
         endif()
         mirvista_gtest_executable(wintest_${name} win.${name} ${W_UNPARSED_ARGUMENTS}
             ENV MIRVISTA_WINE_PREFIX=${CMAKE_BINARY_DIR}/${prefix})
-        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK ${prefix})
+        set_tests_properties(win.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK ${prefix}
+                             LABELS wine)
     endif()
 endfunction()
 
@@ -120,4 +132,6 @@ function(mirvista_fuzz name)
                      ${fuzz_corpus}
              WORKING_DIRECTORY ${fuzz_dir})
     set_tests_properties(host.${name}_corpus host.${name} PROPERTIES TIMEOUT ${F_TIMEOUT})
+    mirvista_label(host.${name}_corpus fuzz)
+    mirvista_label(host.${name} fuzz slow)
 endfunction()

@@ -1,7 +1,8 @@
 # Shared Wine set-up for the test runner and the demo; source it, then call the functions.
 # Expects WINEPREFIX to be set by the caller.
 export WINEARCH=win32
-export WINEDEBUG=-all
+# Wine's debug channels stay quiet unless MIRVISTA_WINEDEBUG names some (+font,+comm, ...).
+export WINEDEBUG=${MIRVISTA_WINEDEBUG:--all}
 export LC_ALL=ja_JP.UTF-8 # ANSI code page 932, as on a Japanese Windows
 # MIRVISTA_DLL_OVERRIDES adds a test's own, such as difxapi=n for a stand-in DLL beside the
 # program in place of Wine's built-in one.
@@ -37,26 +38,40 @@ stop_xvfb() {
 make_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
-        flock 9
+        take_lock 9 "another run to finish making $WINEPREFIX"
         if [ ! -f "$WINEPREFIX/.mirvista-ready" ]; then
             rm -rf "$WINEPREFIX"
             wineboot --init >/dev/null 2>&1
             wineserver -w >/dev/null 2>&1
             touch "$WINEPREFIX/.mirvista-ready"
         fi
+        add_wine_fonts
         map_ui_font
     ) 9>"$WINEPREFIX.lock"
 }
 
-# mirpanel draws with "MS UI Gothic"; here the proportional IPA Gothic stands in for it, so
-# that Japanese texts render and GetTextFaceA still names the face asked for. Done once per
-# prefix, also for prefixes made before this mapping existed.
+# Wine's own fonts (fonts-wine), Marlett for the caption buttons and Tahoma among them: this
+# Wine build does not load them from its data folder, so each prefix gets a copy in its
+# Fonts folder. Without Marlett the caption buttons read "0 1 r".
+add_wine_fonts() {
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] || return 0
+    cp -n /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
+}
+
+# mirpanel draws with "MS UI Gothic", whose narrow kana fit the window's 100-pixel captions.
+# Ume UI Gothic (fonts-horai-umefont) is made to its widths; the wider proportional faces
+# (IPA P Gothic, VL PGothic, ...) clip "ミルベイン 画面ドライバ :" at its left. GetTextFaceA
+# still names the face asked for. MIRVISTA_UI_FONT names another face to try. Done once per
+# prefix and face, also for prefixes made before.
+mirvista_ui_font=${MIRVISTA_UI_FONT:-Ume UI Gothic}
 map_ui_font() {
-    [ -f "$WINEPREFIX/.mirvista-font" ] && return 0
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f \
-        >/dev/null 2>&1 || return 1
+    local marker=$WINEPREFIX/.mirvista-font
+    [ "$(cat "$marker" 2>/dev/null)" = "$mirvista_ui_font" ] && return 0
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' \
+        /d "$mirvista_ui_font" /f >/dev/null 2>&1 || return 1
     wineserver -w >/dev/null 2>&1
-    touch "$WINEPREFIX/.mirvista-font"
+    echo "$mirvista_ui_font" >"$marker"
 }
 
 # Ends every Wine process of the prefix and waits for the server to go.
@@ -73,7 +88,15 @@ mirvista_cmake_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 lock_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     exec 8>"$WINEPREFIX.run.lock"
-    flock 8
+    take_lock 8 "the Wine prefix $WINEPREFIX, which another run is using"
+}
+
+# Takes the lock open on descriptor FD, saying on stderr what it waits for when another
+# process holds it, so that a run that seems to hang tells why.
+take_lock() { # FD WHAT
+    flock -n "$1" && return 0
+    echo "waiting for $2..." >&2
+    flock "$1"
 }
 
 # Ends a session: the ports hook's pairs (when it made any), Wine and the display.

@@ -3,10 +3,13 @@
 #   wine-run.sh PROGRAM.exe [ARGS...]
 # - a 32-bit prefix ($MIRVISTA_WINE_PREFIX, default: wineprefix beside the program),
 #   made on first use;
-# - WINEDEBUG=-all and LC_ALL=ja_JP.UTF-8 (ANSI code page 932);
-# - a private Xvfb display when DISPLAY is not set;
+# - WINEDEBUG=-all (MIRVISTA_WINEDEBUG opens channels) and LC_ALL=ja_JP.UTF-8 (ANSI code
+#   page 932);
+# - a private Xvfb display, always: a test never draws on, or moves the mouse of, the
+#   caller's own display;
 # - optional hooks: $MIRVISTA_WINE_PRE is sourced before the program runs and
-#   $MIRVISTA_WINE_POST after it (always), with $MIRVISTA_TEST_TMP a private folder;
+#   $MIRVISTA_WINE_POST after it (always), with $MIRVISTA_TEST_TMP a private folder
+#   (kept when MIRVISTA_KEEP_TMP is set);
 # - runs one program at a time per prefix;
 # - leaves no wineserver, Xvfb or helper process behind.
 set -u
@@ -32,14 +35,16 @@ cleanup() {
     fi
     stop_wine
     stop_xvfb
-    rm -rf "$MIRVISTA_TEST_TMP"
+    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then
+        echo "kept $MIRVISTA_TEST_TMP" >&2
+    else
+        rm -rf "$MIRVISTA_TEST_TMP"
+    fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [ -z "${DISPLAY:-}" ]; then
-    start_xvfb "$MIRVISTA_TEST_TMP" || exit 1
-fi
+start_xvfb "$MIRVISTA_TEST_TMP" || exit 1
 make_prefix
 
 if [ -n "${MIRVISTA_WINE_PRE:-}" ]; then

@@ -64,6 +64,9 @@ def write_icon(path, with_monitor, work):
 
 
 def main():
+    if len(sys.argv) != 2 or sys.argv[1].startswith("-"):
+        sys.exit("usage: make-icons.py OUTDIR     (writes OUTDIR/mirpanel.ico and "
+                 "OUTDIR/small.ico)")
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     with tempfile.TemporaryDirectory() as work:

@@ -1,12 +1,20 @@
 #!/bin/bash
 # Takes the README's screenshot of mirpanel's window: under Wine on a private Xvfb display,
-# with "MS UI Gothic" mapped to IPA P Gothic and Wine drawing the window's caption and menu
-# itself (no window manager). Display 0 is active on COM3, one end of a pty pair whose far
-# end is read and discarded, so the window shows a running mirror.
-#   screenshot.sh [OUT.png]     (default: docs/mirpanel.png)
+# with "MS UI Gothic" mapped as cmake/wine-env.sh says and Wine drawing the window's caption
+# and menu itself (no window manager). Display 0 is active on COM3, one end of a pty pair
+# whose far end is read and discarded, so the window shows a running mirror.
+#   screenshot.sh [OUT.png]   writes OUT.png (default: out/screenshot/mirpanel.png)
+#   screenshot.sh --update    replaces the committed docs/mirpanel.png
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/docs/mirpanel.png}
+case ${1:-} in
+--update) out=$root/docs/mirpanel.png ;;
+-*)
+    sed -n 's/^#   /usage: /p' "$0" >&2
+    exit 2
+    ;;
+*) out=${1:-$root/out/screenshot/mirpanel.png} ;;
+esac
 "$root/scripts/build.sh"
 
 win=$root/build/host/win

@@ -11,6 +11,8 @@
 #include "app/convert/FrameConversion.h"
 #include "app/core/Globals.h"
 #include "comsrc/RectList.h"
+#include "tools/mirtool/Help.h"
+#include "tools/mirtool/OutputFile.h"
 
 namespace mirtool {
 
@@ -21,7 +23,7 @@ const char kUsage[] = "usage: convert IMAGE... -o OUT [--dither N] [--contrast X
 
 int Fail(const std::string& message) {
     fprintf(stderr, "mirtool convert: %s\n", message.c_str());
-    return 2;
+    return kExitBadInput;
 }
 
 bool ParsePosition(const char* text, PipelineSettings& settings) {
@@ -97,21 +99,41 @@ PixelImage View(const Capture& capture) {
     return PixelImage{capture.bgrx.data(), capture.width * 4};
 }
 
-// Writes under a temporary name and renames into place: OUT is whole or untouched.
-bool WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-    std::string temporary = path + ".part";
-    FILE* f = fopen(temporary.c_str(), "wb");
-    if (!f) {
-        error = temporary + ": " + strerror(errno);
+std::string SizeText(int32_t width, int32_t height) {
+    return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// The part of the capture that the display's window takes, in capture coordinates; empty
+// when the window lies outside what is captured.
+RECT UsedPart(const Capture& capture, const MonitorRecord& record) {
+    const CaptureSize size = limitCaptureSize(capture.width, capture.height, record.shrink);
+    return clipWindow(panelWindow(record), size.width, size.height);
+}
+
+// Refuses a window that takes nothing of the image; warns, in `warning`, when the image is
+// not the panel's size, naming the part the panel shows.
+bool CheckWindow(const std::string& path, const Capture& capture, const MonitorRecord& record,
+                 std::string& warning, std::string& error) {
+    const RECT used = UsedPart(capture, record);
+    const CaptureSize size = limitCaptureSize(capture.width, capture.height, record.shrink);
+    const std::string image = path + " (" + SizeText(capture.width, capture.height) + ")";
+    const std::string captured =
+        size.width == capture.width && size.height == capture.height
+            ? image
+            : "the captured top-left " + SizeText(size.width, size.height) + " of " + image;
+    if (used.left >= used.right || used.top >= used.bottom) {
+        error = "--pos " + std::to_string(record.posX) + "," + std::to_string(record.posY) +
+                " lies outside " + captured;
         return false;
     }
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (fclose(f) == 0) && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0)
+    if (capture.width == kPanelWidth && capture.height == kPanelHeight)
         return true;
-    error = path + ": write failed";
-    remove(temporary.c_str());
-    return false;
+    warning = image + " is not the panel's 128 x 64: the panel shows x " +
+              std::to_string(used.left) + "-" + std::to_string(used.right - 1) + ", y " +
+              std::to_string(used.top) + "-" + std::to_string(used.bottom - 1) + " of it";
+    if (used.right - used.left < kPanelWidth || used.bottom - used.top < kPanelHeight)
+        warning += ", on part of its screen";
+    return true;
 }
 
 } // namespace
@@ -153,6 +175,11 @@ OptionResult ParsePipelineOption(int argc, char** argv, int& i, PipelineSettings
     const char* value = argv[++i];
     if (!ParseValue(name, value, settings)) {
         error = "bad value for " + name + ": " + value;
+        return OptionResult::Bad;
+    }
+    // Quarter turns would not tile the panel.
+    if (name == "--rotate" && settings.rotate != 0 && settings.rotate != 2) {
+        error = std::string("--rotate must be 0 (upright) or 2 (half a turn), not ") + value;
         return OptionResult::Bad;
     }
     return OptionResult::Taken;
@@ -226,15 +253,25 @@ bool ParseCommand(int argc, char** argv, const std::vector<NamedValue>& named,
 }
 
 bool BytesOfImages(const std::vector<std::string>& images, const PipelineSettings& settings,
-                   std::vector<uint8_t>& bytes, std::string& error) {
+                   std::vector<uint8_t>& bytes, std::string& warning, std::string& error) {
     std::vector<Capture> captures;
-    if (!ReadCaptures(images, captures, error))
+    if (!ReadCaptures(images, captures, error) ||
+        !CheckWindow(images[0], captures[0], *DisplayRecord(settings), warning, error))
         return false;
     bytes = ConvertCaptures(captures, settings);
     return true;
 }
 
+void PrintWarning(const char* command, const std::string& warning) {
+    if (!warning.empty())
+        fprintf(stderr, "mirtool %s: warning: %s\n", command, warning.c_str());
+}
+
 int RunConvert(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        PrintHelp("convert", stdout);
+        return kExitDone;
+    }
     PipelineSettings settings;
     std::vector<std::string> images;
     std::string output;
@@ -244,13 +281,15 @@ int RunConvert(int argc, char** argv) {
     if (output.empty())
         return Fail(std::string("no -o OUT given; ") + kUsage);
     std::vector<uint8_t> bytes;
-    if (!BytesOfImages(images, settings, bytes, error))
+    std::string warning;
+    if (!BytesOfImages(images, settings, bytes, warning, error))
         return Fail(error);
-    if (!WriteOutput(output, bytes, error)) {
+    PrintWarning("convert", warning);
+    if (!WriteOutputFile(output, bytes, error)) {
         fprintf(stderr, "mirtool convert: %s\n", error.c_str());
-        return 1;
+        return kExitOutputFailed;
     }
-    return 0;
+    return kExitDone;
 }
 
 } // namespace mirtool

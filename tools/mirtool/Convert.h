@@ -51,9 +51,13 @@ bool ParseCommand(int argc, char** argv, const std::vector<NamedValue>& named,
                   PipelineSettings& settings, std::vector<std::string>& images, std::string& error);
 
 // Reads the images and runs the pipeline over them. False with `error` set when an image
-// cannot be used.
+// cannot be used or the window lies outside it; `warning` is set when the images are not
+// the panel's size, naming the part the panel shows.
 bool BytesOfImages(const std::vector<std::string>& images, const PipelineSettings& settings,
-                   std::vector<uint8_t>& bytes, std::string& error);
+                   std::vector<uint8_t>& bytes, std::string& warning, std::string& error);
+
+// Prints a non-empty warning of the command on stderr.
+void PrintWarning(const char* command, const std::string& warning);
 
 // Reads every image; all must have one size. False with `error` set otherwise.
 bool ReadCaptures(const std::vector<std::string>& paths, std::vector<Capture>& captures,

@@ -86,10 +86,13 @@ bool ReadPng(const std::vector<uint8_t>& bytes, const std::string& path, Capture
 bool ParsePpm(const std::vector<uint8_t>& bytes, Capture& capture, std::string& error) {
     size_t pos = 2;
     int64_t width = 0, height = 0, maxval = 0;
-    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6' ||
-        !HeaderNumber(bytes, pos, width) || !HeaderNumber(bytes, pos, height) ||
+    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6') {
+        error = "not an image of a type accepted: PNG, or binary PPM (P6)";
+        return false;
+    }
+    if (!HeaderNumber(bytes, pos, width) || !HeaderNumber(bytes, pos, height) ||
         !HeaderNumber(bytes, pos, maxval) || pos >= bytes.size() || !isspace(bytes[pos])) {
-        error = "not a binary PPM (P6)";
+        error = "malformed binary PPM (P6) header";
         return false;
     }
     if (maxval != 255) {

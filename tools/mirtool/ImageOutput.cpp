@@ -1,8 +1,9 @@
 #include "tools/mirtool/ImageOutput.h"
 
+#include "tools/mirtool/OutputFile.h"
+
 #include <png.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <strings.h>
@@ -33,25 +34,8 @@ std::vector<uint8_t> PbmBytes(const PanelImage& panel) {
     return bytes;
 }
 
-bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
-                    std::string& error) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) {
-        error = path + ": " + strerror(errno);
-        return false;
-    }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (fclose(f) == 0) && ok;
-    if (!ok)
-        error = path + ": write failed";
-    return ok;
-}
-
-bool WritePbm(const PanelImage& panel, const std::string& path, std::string& error) {
-    return WriteFileBytes(path, PbmBytes(panel), error);
-}
-
-bool WritePng(const PanelImage& panel, const std::string& path, int scale, std::string& error) {
+// Greyscale, 0 dark and 255 light, each panel pixel a square of `scale` pixels.
+bool PngBytes(const PanelImage& panel, int scale, std::vector<uint8_t>& bytes, std::string& error) {
     const size_t width = static_cast<size_t>(wire::kPanelColumns) * scale;
     const size_t height = static_cast<size_t>(wire::kPanelRows) * scale;
     std::vector<uint8_t> grey(width * height);
@@ -65,9 +49,15 @@ bool WritePng(const PanelImage& panel, const std::string& path, int scale, std::
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_GRAY;
-    if (png_image_write_to_file(&image, path.c_str(), 0, grey.data(), 0, nullptr))
-        return true;
-    error = path + ": " + image.message;
+    png_alloc_size_t size = 0;
+    if (png_image_write_to_memory(&image, nullptr, &size, 0, grey.data(), 0, nullptr)) {
+        bytes.resize(size);
+        if (png_image_write_to_memory(&image, bytes.data(), &size, 0, grey.data(), 0, nullptr)) {
+            bytes.resize(size);
+            return true;
+        }
+    }
+    error = std::string("cannot make the PNG: ") + image.message;
     png_image_free(&image);
     return false;
 }
@@ -75,6 +65,8 @@ bool WritePng(const PanelImage& panel, const std::string& path, int scale, std::
 } // namespace
 
 ImageFormat FormatForPath(const std::string& path) {
+    if (path == "-")
+        return ImageFormat::Png;
     if (EndsWith(path, ".pbm"))
         return ImageFormat::Pbm;
     if (EndsWith(path, ".png"))
@@ -84,17 +76,12 @@ ImageFormat FormatForPath(const std::string& path) {
 
 bool WriteImage(const PanelImage& panel, const std::string& path, ImageFormat format, int scale,
                 std::string& error) {
-    // Same folder and extension, so the rename stays on one file system.
-    const std::string temporary = path + ".part" + (format == ImageFormat::Png ? ".png" : ".pbm");
-    bool ok = format == ImageFormat::Png ? WritePng(panel, temporary, scale, error)
-                                         : WritePbm(panel, temporary, error);
-    if (ok && rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + strerror(errno);
-        ok = false;
-    }
-    if (!ok)
-        remove(temporary.c_str());
-    return ok;
+    std::vector<uint8_t> bytes;
+    if (format == ImageFormat::Pbm)
+        bytes = PbmBytes(panel);
+    else if (!PngBytes(panel, scale, bytes, error))
+        return false;
+    return WriteOutputFile(path, bytes, error);
 }
 
 void WriteAscii(const PanelImage& panel, FILE* out) {

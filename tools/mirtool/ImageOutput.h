@@ -10,11 +10,12 @@ namespace mirtool {
 
 enum class ImageFormat { Unknown, Pbm, Png };
 
-// Chosen by the file name's extension (".pbm" or ".png", any case).
+// Chosen by the file name's extension (".pbm" or ".png", any case); "-", standard output,
+// takes PNG.
 ImageFormat FormatForPath(const std::string& path);
 
-// Writes the whole file under a temporary name and renames it into place, so that a reader
-// never sees half a picture. Returns false with `error` set on failure.
+// Writes the picture where `path` says (see OutputFile.h: a regular file is replaced whole,
+// so that a reader never sees half a picture). Returns false with `error` set on failure.
 bool WriteImage(const PanelImage& panel, const std::string& path, ImageFormat format, int scale,
                 std::string& error);
 

@@ -13,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "tools/mirtool/Help.h"
 #include "tools/mirtool/ImageOutput.h"
 #include "tools/mirtool/PanelImage.h"
 
@@ -23,6 +24,11 @@ namespace {
 constexpr int kMaxScale = 64;
 constexpr int64_t kRewriteIntervalMs = 100;
 constexpr int kPollMs = 100;
+// A stream is judged by its opening records: a sender never sets reserved address bits, so
+// more than a few of them there means the input is something else (a PNG, say). Later bad
+// records are only counted, as in a line picked up mid-way.
+constexpr uint64_t kJudgedRecords = 8;
+constexpr uint64_t kBadRecordsAllowed = 2;
 
 volatile sig_atomic_t g_stopSignal = 0;
 
@@ -43,7 +49,7 @@ const char kUsage[] = "usage: render [INPUT] [-o OUT] [--ascii] [--scale N] [--f
 
 int Fail(const std::string& message) {
     fprintf(stderr, "mirtool render: %s\n", message.c_str());
-    return 2;
+    return kExitBadInput;
 }
 
 bool ParseScale(const char* text, int& scale) {
@@ -85,12 +91,12 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& options) {
     if (!options.output.empty()) {
         options.format = FormatForPath(options.output);
         if (options.format == ImageFormat::Unknown)
-            return "OUT must end in .pbm or .png: " + options.output;
+            return "OUT must end in .pbm or .png, or be -: " + options.output;
     }
     if (options.output.empty() && !options.ascii)
         return "nothing to write: give -o OUT or --ascii";
-    if (options.follow && options.output.empty())
-        return "--follow needs -o OUT";
+    if (options.follow && (options.output.empty() || options.output == "-"))
+        return "--follow needs -o OUT, a path";
     return "";
 }
 
@@ -120,11 +126,19 @@ int64_t NowMs() {
 
 enum class ReadResult { Data, End, Error, Interrupted };
 
+// Bytes to read next: no more than the opening records while they are being judged.
+size_t ReadLimit(const RecordStream& records, size_t capacity) {
+    const uint64_t seen = records.Applied() + records.Rejected();
+    if (seen >= kJudgedRecords)
+        return capacity;
+    return static_cast<size_t>(kJudgedRecords - seen) * wire::kRecordSize - records.Pending();
+}
+
 // One read. A terminal whose other side has gone reports EIO: that is its end of input.
 // (Ask whether it is a terminal beforehand: a hung-up one no longer says so.)
 ReadResult ReadSome(int fd, bool terminal, RecordStream& records) {
     uint8_t buffer[4096];
-    ssize_t n = read(fd, buffer, sizeof buffer);
+    ssize_t n = read(fd, buffer, ReadLimit(records, sizeof buffer));
     if (n > 0) {
         records.Feed(buffer, static_cast<size_t>(n));
         return ReadResult::Data;
@@ -155,10 +169,23 @@ private:
     RecordStream records;
 };
 
+// Whether the opening records show that the input is not a panel stream.
+bool NotAStream(const RecordStream& records) {
+    return records.Applied() + records.Rejected() <= kJudgedRecords &&
+           records.Rejected() > kBadRecordsAllowed;
+}
+
 int Renderer::ReadToEnd(int fd) {
     for (;;) {
         switch (ReadSome(fd, terminal, records)) {
         case ReadResult::Data:
+            if (NotAStream(records))
+                return Fail(
+                    options.input + ": not a panel stream: " + std::to_string(records.Rejected()) +
+                    " of its first " + std::to_string(records.Applied() + records.Rejected()) +
+                    " records have reserved address bits set (render reads the bytes "
+                    "a panel's port receives, such as convert writes)");
+            continue;
         case ReadResult::Interrupted:
             continue;
         case ReadResult::End:
@@ -207,7 +234,7 @@ int Renderer::Follow(int& fd) {
         }
         if (changed && NowMs() - lastWrite >= kRewriteIntervalMs) {
             if (!WriteOut())
-                return 1;
+                return kExitOutputFailed;
             changed = false;
             lastWrite = NowMs();
         }
@@ -237,8 +264,8 @@ int Renderer::Finish() {
     if (options.ascii)
         WriteAscii(panel, stdout);
     if (!options.output.empty() && !WriteOut())
-        return 1;
-    return 0;
+        return kExitOutputFailed;
+    return kExitDone;
 }
 
 int Renderer::Run(int& fd) {
@@ -257,6 +284,10 @@ void InstallStopHandlers() {
 } // namespace
 
 int RunRender(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        PrintHelp("render", stdout);
+        return kExitDone;
+    }
     RenderOptions options;
     std::string problem = ParseOptions(argc, argv, options);
     if (!problem.empty()) {

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "tools/mirtool/Convert.h"
+#include "tools/mirtool/Help.h"
+#include "tools/mirtool/SerialSpeed.h"
 
 namespace mirtool {
 
@@ -18,20 +20,24 @@ const char kUsage[] = "usage: send IMAGE... --port DEVICE [--speed N] [conversio
 
 int Fail(const std::string& message) {
     fprintf(stderr, "mirtool send: %s\n", message.c_str());
-    return 2;
+    return kExitBadInput;
 }
+
+// A speed without a termios name is set by number after the rest of the line.
+constexpr speed_t kByNumber = B0;
 
 struct SpeedCode {
     int32_t baud;
     speed_t code;
 };
 
-// The display's rates and the usual ones that termios can name.
+// The rates of mirpanel's window, in its order, then the usual faster ones.
 const SpeedCode kSpeeds[] = {
     {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000},
+    {76800, kByNumber},  {115200, B115200},   {153600, kByNumber}, {204800, kByNumber},
+    {250000, kByNumber}, {307200, kByNumber}, {409600, kByNumber}, {500000, B500000},
+    {230400, B230400},   {460800, B460800},   {576000, B576000},   {921600, B921600},
+    {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000},
 };
 
 bool SpeedFor(int32_t baud, speed_t& code) {
@@ -54,7 +60,9 @@ bool SetLine(int fd, speed_t code, std::string& error) {
     mode.c_cflag &= ~(CSTOPB | PARENB | CSIZE | CRTSCTS | HUPCL);
     mode.c_cflag |= CS8 | CLOCAL | CREAD;
     mode.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (cfsetispeed(&mode, code) != 0 || cfsetospeed(&mode, code) != 0 ||
+    // B0 would hang the line up: a by-number speed starts from 9600.
+    const speed_t named = code == kByNumber ? B9600 : code;
+    if (cfsetispeed(&mode, named) != 0 || cfsetospeed(&mode, named) != 0 ||
         tcsetattr(fd, TCSANOW, &mode) != 0) {
         error = std::string("cannot set the line: ") + strerror(errno);
         return false;
@@ -87,6 +95,13 @@ bool SerialSpeedSupported(int32_t baud) {
     return SpeedFor(baud, code);
 }
 
+std::string AcceptedSpeeds() {
+    std::string list;
+    for (const SpeedCode& s : kSpeeds)
+        list += (list.empty() ? "" : ", ") + std::to_string(s.baud);
+    return list;
+}
+
 int OpenSerial(const std::string& device, int32_t speed, std::string& error) {
     speed_t code;
     if (!SpeedFor(speed, code)) {
@@ -100,7 +115,8 @@ int OpenSerial(const std::string& device, int32_t speed, std::string& error) {
         error = device + ": " + strerror(errno);
         return -1;
     }
-    if (!SetLine(fd, code, error) || !LowerDtrRts(fd, error) || !MakeBlocking(fd, error)) {
+    if (!SetLine(fd, code, error) || (code == kByNumber && !SetSpeedByNumber(fd, speed, error)) ||
+        !LowerDtrRts(fd, error) || !MakeBlocking(fd, error)) {
         error = device + ": " + error;
         close(fd);
         return -1;
@@ -128,6 +144,10 @@ bool WriteAll(int fd, const std::vector<uint8_t>& bytes, std::string& error) {
 }
 
 int RunSend(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        PrintHelp("send", stdout);
+        return kExitDone;
+    }
     PipelineSettings settings;
     std::vector<std::string> images;
     std::string port;
@@ -138,22 +158,30 @@ int RunSend(int argc, char** argv) {
         return Fail(error);
     int32_t speed = 0;
     if (!ParseInt32(speedText.c_str(), speed) || !SerialSpeedSupported(speed))
-        return Fail("bad value for --speed: " + speedText);
+        return Fail("bad value for --speed: " + speedText + " (accepted: " + AcceptedSpeeds() +
+                    ")");
     if (port.empty())
         return Fail(std::string("no --port DEVICE given; ") + kUsage);
     std::vector<uint8_t> bytes;
-    if (!BytesOfImages(images, settings, bytes, error))
+    std::string warning;
+    if (!BytesOfImages(images, settings, bytes, warning, error))
         return Fail(error);
+    PrintWarning("send", warning);
     int fd = OpenSerial(port, speed, error);
     if (fd < 0) {
         fprintf(stderr, "mirtool send: %s\n", error.c_str());
-        return 1;
+        return kExitOutputFailed;
     }
+    // An adapter that rounds the rate makes the panel show garbage: say so.
+    const int64_t actual = LineSpeed(fd);
+    if (actual >= 0 && actual != speed)
+        fprintf(stderr, "mirtool send: warning: %s runs at %lld baud, not %d\n", port.c_str(),
+                static_cast<long long>(actual), speed);
     bool ok = WriteAll(fd, bytes, error);
     close(fd);
     if (!ok) {
         fprintf(stderr, "mirtool send: %s: %s\n", port.c_str(), error.c_str());
-        return 1;
+        return kExitOutputFailed;
     }
     return 0;
 }

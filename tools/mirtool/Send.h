@@ -8,8 +8,12 @@
 
 namespace mirtool {
 
-// Whether termios can set this baud rate.
+// Whether `send` takes this baud rate: every rate of mirpanel's window and the usual
+// faster ones.
 bool SerialSpeedSupported(int32_t baud);
+
+// Those rates, as "9600, 19200, ...".
+std::string AcceptedSpeeds();
 
 // Opens `device` at `speed` baud, 8N1, raw, no flow control, DTR and RTS off. Returns the
 // descriptor, or -1 with `error` set.
