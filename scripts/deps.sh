@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
     wine wine32:i386 xvfb xauth x11-utils socat locales
     libpng-dev libstb-dev python3 python3-pil imagemagick fonts-ipafont-gothic icoutils
+    pkg-config libxcb1-dev libxcb-shm0-dev libxcb-damage0-dev libxcb-xfixes0-dev
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "tools/mirtool/Convert.h"
 #include "tools/mirtool/Render.h"
 #include "tools/mirtool/Send.h"
+#include "tools/mirtool/mirror/Mirror.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ const Command kCommands[] = {
      "convert IMAGE... -o OUT [--dither N] [--contrast X] [--offset N] [--gamma X] [--invert N] "
      "[--rotate N] [--pos X,Y] [--shrink N]"},
     {"send", mirtool::RunSend, "send IMAGE... --port DEVICE [--speed N] [the options of convert]"},
+    {"mirror", mirtool::RunMirror,
+     "mirror [--config FILE] [--port DEVICE] [the options of convert] [--seconds N] [--verbose]"},
 };
 
 int Usage() {
