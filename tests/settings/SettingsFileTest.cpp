@@ -111,6 +111,16 @@ TEST(SettingsFile, UnknownKeysAndEmptyKeyAreWrittenBackAfterTheProgramKeys) {
     EXPECT_EQ(written[55], "LOWER.CASE=some  words");
 }
 
+// mirtool mirror's device keys share the file with mirpanel, which must keep them.
+TEST(SettingsFile, DevicePathsOfTheLinuxMirrorSurviveASave) {
+    Settings s;
+    s.load("mo.1.device = /dev/serial/by-id/usb-FTDI_A b\nMO.0.DEVICE=/dev/ttyUSB0\n");
+    const std::vector<std::string> written = lines(s.save());
+    ASSERT_EQ(written.size(), 1u + 4u * 13u + 2u);
+    EXPECT_EQ(written[53], "MO.1.DEVICE=/dev/serial/by-id/usb-FTDI_A b");
+    EXPECT_EQ(written[54], "MO.0.DEVICE=/dev/ttyUSB0");
+}
+
 TEST(SettingsFile, FlagsAndModeAreNormalised) {
     Settings s;
     s.load("MO.0.INVERT=3\nG.MODE=2\nMO.1.INVERT=-1\n");

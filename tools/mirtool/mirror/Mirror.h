@@ -6,7 +6,7 @@ namespace mirtool {
 
 // Exit status: 0 stopped by SIGINT, SIGTERM or --seconds; 1 the X display or a device
 // cannot be used, or the display was lost; 2 bad arguments, an unreadable settings file,
-// or a device that is not a serial port.
+// or a device that is not a serial port or refuses the speed.
 int RunMirror(int argc, char** argv);
 
 } // namespace mirtool

@@ -43,7 +43,7 @@ const char kHelp[] =
     "device that goes away is tried again once a second.\n"
     "Exit status: 0 stopped; 1 no X display, an unsupported screen, a device that cannot be\n"
     "used, or the display lost; 2 bad arguments, an unreadable settings file, or a device\n"
-    "that is not a serial port.\n";
+    "that is not a serial port or refuses the speed.\n";
 
 void Say(const std::string& line) {
     fprintf(stderr, "mirtool mirror: %s\n", line.c_str());
@@ -113,8 +113,8 @@ int StartLinks(const std::vector<MirrorPort>& ports, Run& run) {
         run.links.push_back(std::make_unique<PortLink>(port, run.notify));
         std::string error;
         const int32_t code = run.links.back()->Start(error);
-        if (code < 0)
-            return Fail(code == -ENOTTY ? 2 : 1, error);
+        if (code < 0) // not a serial port, or one that refuses the settings' speed
+            return Fail(code == -ENOTTY || code == -EINVAL ? 2 : 1, error);
     }
     return 0;
 }
