@@ -45,30 +45,40 @@ int32_t ScreenSource::CaptureDamage(const CaptureRequest& request, bool whole,
         dirty.Add(request.area);
         box = request.area;
     }
-    return comsrc::isEmptyRect(box) || Fetch(box, Frame()) ? 0 : -1;
+    if (comsrc::isEmptyRect(box))
+        return 0;
+    PixelImage pixels{nullptr, 0};
+    if (!Fetch(box, pixels))
+        return -1;
+    if (pixels.row0)
+        Frame().Paste(box, pixels.row0, size_t(pixels.stride));
+    return 0;
 }
 
 // Only the area is compared: the rest of the frame is never fetched. Cells start at the
-// area's corner.
+// area's corner. An unchanged area is neither copied nor compared in cells.
 int32_t ScreenSource::CaptureCompared(const CaptureRequest& request, bool whole,
                                       comsrc::RectList& dirty) {
-    CaptureFrame& next = frames[1 - current];
-    if (!Fetch(request.area, next))
-        return -1;
     const RECT& area = request.area;
+    PixelImage pixels{nullptr, 0};
+    if (!Fetch(area, pixels))
+        return -1;
+    if (!pixels.row0)
+        return 0;
     auto corner = [&area](const PixelImage& image) {
         return PixelImage{image.row0 + int64_t{area.top} * image.stride + int64_t{area.left} * 4,
                           image.stride};
     };
     const int32_t width = area.right - area.left;
     const int32_t height = area.bottom - area.top;
-    const PixelImage now = corner(next.View());
     const PixelImage before = corner(Frame().View());
-    if (whole || !SameRows(now, before, width, height)) {
-        reportChanges(whole, now, before, width, height, found);
-    } else {
+    if (!whole && SameRows(pixels, before, width, height)) {
         g_comparePhase ^= 1; // as the comparison would, which would find nothing
+        return 0;
     }
+    CaptureFrame& next = frames[1 - current];
+    next.Paste(area, pixels.row0, size_t(pixels.stride));
+    reportChanges(whole, corner(next.View()), before, width, height, found);
     for (uint32_t i = 0; i < found.GetCount(); ++i) {
         const RECT& r = *found.GetAt(i);
         dirty.Add(

@@ -41,9 +41,10 @@ protected:
     // Appends the areas drawn to since the last call, in screen coordinates, and forgets
     // them. False when the screen is lost.
     virtual bool TakeDamage(std::vector<RECT>& rects) = 0;
-    // Copies the screen's pixels of `area` (inside the frame's size) into `frame`. False
-    // when the screen is lost.
-    virtual bool Fetch(const RECT& area, CaptureFrame& frame) = 0;
+    // Fetches the screen's pixels of `area` (inside the frame's size): `pixels` shows them,
+    // the area's top row first, until the next fetch, or is null when the server refused
+    // (ForgetFrame then makes the next capture whole). False when the screen is lost.
+    virtual bool Fetch(const RECT& area, PixelImage& pixels) = 0;
 
     // Makes the next capture fetch and report the whole area, as a new size does.
     void ForgetFrame() { sized = false; }

@@ -219,31 +219,29 @@ bool ScreenSource_X11::TakeDamage(std::vector<RECT>& rects) {
 
 // A fetch the server refuses (the screen shrank before its new size arrived) leaves the
 // frame to be fetched whole again.
-bool ScreenSource_X11::Fetch(const RECT& area, CaptureFrame& frame) {
+bool ScreenSource_X11::Fetch(const RECT& area, PixelImage& pixels) {
     const int16_t x = static_cast<int16_t>(area.left);
     const int16_t y = static_cast<int16_t>(area.top);
     const uint16_t width = static_cast<uint16_t>(area.right - area.left);
     const uint16_t height = static_cast<uint16_t>(area.bottom - area.top);
-    const size_t stride = size_t{width} * 4;
+    pixels = PixelImage{nullptr, int32_t{width} * 4};
     if (segment != 0) {
         Freed<xcb_shm_get_image_reply_t> reply{
             xcb_shm_get_image_reply(connection,
                                     xcb_shm_get_image(connection, root, x, y, width, height, ~0u,
                                                       XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
                                     nullptr)};
-        if (reply)
-            frame.Paste(area, shared, stride);
-        else
-            ForgetFrame();
-        return !Lost();
+        pixels.row0 = reply ? shared : nullptr;
+    } else {
+        image.reset(xcb_get_image_reply(
+            connection,
+            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x, y, width, height, ~0u),
+            nullptr));
+        const bool whole =
+            image && xcb_get_image_data_length(image.get()) >= pixels.stride * height;
+        pixels.row0 = whole ? xcb_get_image_data(image.get()) : nullptr;
     }
-    Freed<xcb_get_image_reply_t> reply{xcb_get_image_reply(
-        connection,
-        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x, y, width, height, ~0u),
-        nullptr)};
-    if (reply && size_t(xcb_get_image_data_length(reply.reply)) >= stride * height)
-        frame.Paste(area, xcb_get_image_data(reply.reply), stride);
-    else
+    if (!pixels.row0)
         ForgetFrame();
     return !Lost();
 }

@@ -41,7 +41,7 @@ public:
 protected:
     bool TracksDamage() const override { return damage != 0; }
     bool TakeDamage(std::vector<RECT>& rects) override;
-    bool Fetch(const RECT& area, CaptureFrame& frame) override;
+    bool Fetch(const RECT& area, PixelImage& pixels) override;
 
 private:
     explicit ScreenSource_X11(xcb_connection_t* connection);
@@ -60,6 +60,7 @@ private:
     xcb_damage_damage_t damage = 0; // 0 without DAMAGE
     xcb_xfixes_region_t region = 0;
     bool damaged = false; // drawing reported since the last TakeDamage
+    std::unique_ptr<xcb_get_image_reply_t, void (*)(void*)> image{nullptr, free}; // GetImage's
 };
 
 } // namespace mirtool

@@ -28,13 +28,13 @@ public:
         damage.clear();
         return true;
     }
-    bool Fetch(const RECT& area, CaptureFrame& frame) override {
+    bool Fetch(const RECT& area, PixelImage& pixels) override {
         fetched.push_back(area);
-        std::vector<uint8_t> pixels(size_t(area.right - area.left) * (area.bottom - area.top) * 4,
-                                    grey);
-        frame.Paste(area, pixels.data(), size_t(area.right - area.left) * 4);
+        image.assign(size_t(area.right - area.left) * (area.bottom - area.top) * 4, grey);
+        pixels = PixelImage{image.data(), (area.right - area.left) * 4};
         return true;
     }
+    std::vector<uint8_t> image;
     bool tracks = true;
     uint8_t grey = 200;
     std::vector<RECT> damage;
