@@ -11,9 +11,9 @@
 #include <random>
 #include <vector>
 
-#include "app/core/CellCompare.h"
-#include "app/core/Conversion.h"
-#include "app/core/FrameConversion.h"
+#include "app/capture/CellCompare.h"
+#include "app/convert/Conversion.h"
+#include "app/convert/FrameConversion.h"
 #include "app/core/Globals.h"
 #include "comsrc/RectList.h"
 

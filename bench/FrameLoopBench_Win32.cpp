@@ -29,10 +29,10 @@
 #include <random>
 #include <vector>
 
-#include "app/core/App_Win32.h"
-#include "app/core/DevMed_HDC.h"
+#include "app/capture/DevMed_HDC.h"
 #include "app/core/Globals.h"
 #include "app/core/Pacing.h"
+#include "app/main/FrameLoop_Win32.h"
 
 namespace {
 

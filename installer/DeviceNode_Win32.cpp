@@ -1,6 +1,7 @@
 #include "installer/DeviceNode_Win32.h"
 
 #include "installer/CommandLine.h"
+#include "installer/NodeIdentity.h"
 
 #include <cwchar>
 
@@ -10,14 +11,10 @@ namespace {
 const GUID kDisplayClass = {
     0x4d36e968, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
-const wchar_t kDeviceName[] = L"DURIRIVAZI";
 // SPDRP_HARDWAREID takes a list of strings ended by an empty one: "DURIRIVAZI\0\0".
 const wchar_t kHardwareIds[] = L"DURIRIVAZI\0";
-// Windows names a generated root instance ROOT\<name>\<number>; the node is recognised by
-// that start.
-const wchar_t kInstancePrefix[] = L"ROOT\\DURIRIVAZI";
-constexpr size_t kInstancePrefixChars = sizeof kInstancePrefix / sizeof(wchar_t) - 1;
 constexpr DWORD kInstanceIdChars = 512;
+constexpr DWORD kHardwareIdChars = 512;
 
 static_assert(sizeof(SP_DEVINFO_DATA) == 28, "the 32-bit SetupAPI layout");
 static_assert(sizeof(SP_REMOVEDEVICE_PARAMS) == 16, "the 32-bit SetupAPI layout");
@@ -46,8 +43,20 @@ struct FoundNode {
     }
 };
 
-// Walks the Display class for the first device whose instance ID starts with
-// ROOT\DURIRIVAZI, printing each ID. Only a found node keeps its list.
+// Whether the node carries our hardware ID; one whose IDs cannot be read is someone else's.
+bool HasOwnHardwareId(HDEVINFO list, SP_DEVINFO_DATA* device) {
+    wchar_t ids[kHardwareIdChars];
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (!SetupDiGetDeviceRegistryPropertyW(list, device, SPDRP_HARDWAREID, &type,
+                                           reinterpret_cast<BYTE*>(ids), sizeof ids, &bytes) ||
+        type != REG_MULTI_SZ)
+        return false;
+    return ListsOwnHardwareId(ids, (bytes < sizeof ids ? bytes : sizeof ids) / sizeof(wchar_t));
+}
+
+// Walks the Display class for the first device that is ours: instance ID ROOT\DURIRIVAZI\...
+// and hardware ID DURIRIVAZI. Prints each instance ID. Only a found node keeps its list.
 Search FindDeviceNode(FoundNode* node) {
     node->list = SetupDiGetClassDevsW(&kDisplayClass, nullptr, nullptr, 0);
     if (node->list == INVALID_HANDLE_VALUE) {
@@ -64,7 +73,7 @@ Search FindDeviceNode(FoundNode* node) {
             return Search::Failed;
         }
         wprintf(L"Device enum: %ls\n", id);
-        if (wcsncmp(id, kInstancePrefix, kInstancePrefixChars) == 0)
+        if (IsOwnInstanceId(id) && HasOwnHardwareId(node->list, &node->device))
             return Search::Found;
     }
     // The normal end of the list (259) is reported as well.

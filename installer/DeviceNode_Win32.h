@@ -6,12 +6,13 @@
 
 #include <setupapi.h>
 
-// Creates the device node unless one exists. Prints its messages; returns kExitRan, or
-// kExitFailed when the node could not be created.
+// Creates the device node unless one of ours exists (see NodeIdentity.h). Prints its
+// messages; returns kExitRan, or kExitFailed when the node could not be created.
 int CreateDeviceNode();
 
-// Removes the first device node found. Prints its messages; returns kExitRan (also when there
-// was none), or kExitFailed when the removal failed.
+// Removes the first node that is ours; nodes of other devices are left alone. Prints its
+// messages; returns kExitRan (also when there was none), or kExitFailed when the removal
+// failed.
 int RemoveDeviceNode();
 
 // SetupDiSetClassInstallParamsW, reached through this one function so that a test build of

@@ -31,7 +31,7 @@ struct DifxApi {
     void(WINAPI* setLogCallback)(DIFXAPILOGCALLBACK_W callback, PVOID context) = nullptr;
 };
 
-// Loads difxapi.dll and all five functions. Returns 0, or the Windows error; on failure
-// nothing stays loaded.
+// Loads difxapi.dll, from this program's folder or else System32 only, and all five
+// functions. Returns 0, or the Windows error; on failure nothing stays loaded.
 DWORD LoadDifxApi(DifxApi* api);
 void UnloadDifxApi(DifxApi* api);

@@ -23,30 +23,34 @@ DWORD MakeFullPath(const wchar_t* path, wchar_t (&fullPath)[MAX_PATH]) {
     return chars < MAX_PATH ? 0 : ERROR_FILENAME_EXCED_RANGE;
 }
 
-// difx is null when difxapi.dll could not be loaded (loadError says why).
-int RunCommand(const SetupRequest& request, const wchar_t* fullPath, const DifxApi* difx,
-               DWORD loadError) {
-    switch (request.command) {
-    case SetupCommand::CreateNode:
-        return CreateDeviceNode();
-    case SetupCommand::RemoveNode:
-        return RemoveDeviceNode();
-    case SetupCommand::Invalid:
-        wprintf(L"ERROR: invalid command line option /%ls.\n", request.letter);
-        return kExitRan;
-    default:
-        break;
+// The package commands: the only ones that use the INF path and difxapi.dll.
+int RunWithPackage(const SetupRequest& request) {
+    wchar_t fullPath[MAX_PATH];
+    const DWORD pathError = MakeFullPath(request.path, fullPath);
+    if (pathError != 0) {
+        wprintf(L"ERROR: INF path \"%ls\" failed with error code 0x%lX\n", request.path, pathError);
+        return kExitFailed;
     }
-    if (!difx) {
+    DifxApi difx;
+    const DWORD loadError = LoadDifxApi(&difx);
+    if (loadError != 0) {
         wprintf(L"ERROR: difxapi.dll could not be loaded (error code %lu).\n", loadError);
         return kExitFailed;
     }
-    return RunPackageCommand(request.command, fullPath, request.flags, *difx);
+    difx.setLogCallback(PrintLogEvent, nullptr);
+    const int exitCode = RunPackageCommand(request.command, fullPath, request.flags, difx);
+    difx.setLogCallback(nullptr, nullptr);
+    UnloadDifxApi(&difx);
+    return exitCode;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Takes the working folder out of the search for every library loaded from here on (an
+    // administrator may run this from any folder). Nothing depends on the result: difxapi.dll
+    // is loaded from chosen folders either way.
+    SetDllDirectoryW(L"");
     // wprintf converts to the user's code page; in the default "C" locale it would stop at
     // the first character outside ASCII, cutting a Japanese path short.
     setlocale(LC_ALL, "");
@@ -63,22 +67,16 @@ int wmain(int argc, wchar_t** argv) {
         break;
     }
 
-    wchar_t fullPath[MAX_PATH];
-    const DWORD pathError = MakeFullPath(request.path, fullPath);
-    if (pathError != 0) {
-        PrintFailure(pathError);
-        return kExitFailed;
+    // The device-node commands take any path and need no difxapi.dll.
+    switch (request.command) {
+    case SetupCommand::CreateNode:
+        return CreateDeviceNode();
+    case SetupCommand::RemoveNode:
+        return RemoveDeviceNode();
+    case SetupCommand::Invalid:
+        wprintf(L"ERROR: invalid command line option /%ls.\n", request.letter);
+        return kExitRan;
+    default:
+        return RunWithPackage(request);
     }
-
-    // Without difxapi.dll the package commands cannot run, but the device-node commands can.
-    DifxApi difx;
-    const DWORD loadError = LoadDifxApi(&difx);
-    if (loadError == 0)
-        difx.setLogCallback(PrintLogEvent, nullptr);
-    const int exitCode = RunCommand(request, fullPath, loadError == 0 ? &difx : nullptr, loadError);
-    if (loadError == 0) {
-        difx.setLogCallback(nullptr, nullptr);
-        UnloadDifxApi(&difx);
-    }
-    return exitCode;
 }

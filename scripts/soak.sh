@@ -7,6 +7,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
 "$root/scripts/build.sh"
 win=$root/build/host/win
-MIRVISTA_WINE_PREFIX=$win/wineprefix exec bash "$root/tests/core/soak.sh" \
+MIRVISTA_WINE_PREFIX=$win/wineprefix exec bash "$root/tests/main/soak.sh" \
     "$win/app/mirpanel.exe" "$win/tools/mirscene/mirscene.exe" "$win/tools/winctl/winctl.exe" \
     "$win/tools/winctl/procstats.dll" "$seconds"

@@ -8,6 +8,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cycles=${1:-100}
 "$root/scripts/build.sh"
 win=$root/build/host/win
-MIRVISTA_WINE_PREFIX=$win/wineprefix exec bash "$root/tests/core/unplug.sh" \
+MIRVISTA_WINE_PREFIX=$win/wineprefix exec bash "$root/tests/main/unplug.sh" \
     "$win/app/mirpanel.exe" "$win/tools/mirscene/mirscene.exe" "$win/tools/winctl/winctl.exe" \
     "$win/tools/winctl/procstats.dll" "$cycles"

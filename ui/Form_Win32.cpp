@@ -57,6 +57,14 @@ Base* Form::HandleMouse(HWND hwnd, UINT message, LPARAM lParam) {
         return mouseMove(hwnd, pointFrom(lParam));
     case WM_LBUTTONUP:
         return mouseUp(hwnd, pointFrom(lParam));
+    case WM_CAPTURECHANGED:
+        // Our own SetCapture (lParam is then this window) is not a loss.
+        if (reinterpret_cast<HWND>(lParam) != hwnd)
+            cancelPress(hwnd);
+        return nullptr;
+    case WM_CANCELMODE: // DefWindowProc releases the capture after this
+        cancelPress(hwnd);
+        return nullptr;
     default:
         return nullptr;
     }
@@ -100,13 +108,20 @@ Base* Form::mouseUp(HWND hwnd, POINT p) {
         return nullptr;
     Base* clicked = HitTest(p) == captured ? captured : nullptr;
     // The pressed look ends with the button, also when no move took the pointer off first.
-    if (captured->pressed) {
-        captured->pressed = false;
-        redraw(hwnd, captured);
-    }
-    ReleaseCapture();
-    captured = nullptr;
+    cancelPress(hwnd);
+    ReleaseCapture(); // its WM_CAPTURECHANGED finds no press left
     return clicked;
+}
+
+void Form::cancelPress(HWND hwnd) {
+    if (!captured)
+        return;
+    Base* widget = captured;
+    captured = nullptr;
+    if (widget->pressed) {
+        widget->pressed = false;
+        redraw(hwnd, widget);
+    }
 }
 
 } // namespace ui

@@ -26,7 +26,8 @@ public:
     Base* FindById(int id) const;
     // Feeds one window message to the mouse state machine; returns the widget on which a
     // click has just completed, otherwise null. Only WM_MOUSEMOVE, WM_LBUTTONDOWN and
-    // WM_LBUTTONUP have an effect.
+    // WM_LBUTTONUP have an effect, and a loss of the capture (WM_CAPTURECHANGED to another
+    // window, WM_CANCELMODE), which ends a press without a click.
     Base* HandleMouse(HWND hwnd, UINT message, LPARAM lParam);
     // Draws every widget in insertion order.
     void DrawAll(HDC hdc) const;
@@ -35,6 +36,7 @@ private:
     Base* mouseDown(HWND hwnd, POINT p);
     Base* mouseMove(HWND hwnd, POINT p);
     Base* mouseUp(HWND hwnd, POINT p);
+    void cancelPress(HWND hwnd); // ends the current press: no capture, no pressed look
 
     std::vector<std::unique_ptr<Base>> widgets;
     Base* captured = nullptr; // took the last accepted button-down and holds the capture

@@ -1,6 +1,7 @@
 // Link start, the failure poll and the COM port search of mirpanel.
 
-#include "app/core/App_Win32.h"
+#include "app/link/Links_Win32.h"
+
 #include "app/core/Globals.h"
 #include "app/link/PortSearch.h"
 #include "app/link/SenderLink.h"
@@ -71,6 +72,14 @@ int setLinkWindow(SenderLink* link, const RECT& window) {
         return -1;
     link->window = window;
     return 0;
+}
+
+int applyWindowPosition() {
+    const int32_t index = g_selectedMonitor;
+    if (index < 0 || static_cast<size_t>(index) >= g_links.size() ||
+        static_cast<size_t>(index) >= g_monitors.size() || !g_links[index])
+        return -1;
+    return setLinkWindow(g_links[index], panelWindow(g_monitors[index]));
 }
 
 int FindComPort(int32_t current, int32_t step) {

@@ -9,13 +9,14 @@ bool FormatPortPath(int32_t port, char* buffer, size_t size) {
 }
 
 namespace {
+// In 64 bits: the first step starts from the saved number, which may be INT32_MAX.
 int32_t NextPort(int32_t n, int32_t step) {
-    n += step;
-    if (n > kHighestPort)
+    const int64_t next = static_cast<int64_t>(n) + step;
+    if (next > kHighestPort)
         return kLowestPort;
-    if (n < kLowestPort)
+    if (next < kLowestPort)
         return kHighestPort;
-    return n;
+    return static_cast<int32_t>(next);
 }
 } // namespace
 

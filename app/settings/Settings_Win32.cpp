@@ -1,6 +1,5 @@
 #include "app/settings/Settings_Win32.h"
 
-#include "app/core/App_Win32.h"
 #include "app/core/Globals.h"
 #include "app/settings/SettingsFile.h"
 #include "comsrc/PrefFileOpener_WIN32.h"

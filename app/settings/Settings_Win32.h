@@ -18,3 +18,7 @@ enum SettingsResult : int32_t {
 // that is missing, unreadable or cannot be created is not an error: nothing changes.
 int32_t loadOrSaveSettingsWith(KeyTable& table, std::vector<MonitorRecord>& records,
                                int32_t& runMode, bool load);
+
+// The program's settings: g_monitors and g_runMode, loaded when `load` is non-zero, saved
+// otherwise, through a key table that keeps the keys the program does not know.
+int loadOrSaveSettings(int load);

@@ -1,8 +1,8 @@
 // Compiled with the execution character set CP932: the captions below become Shift-JIS.
 #include "app/window/MainPanel_Win32.h"
 
-#include "app/core/App_Win32.h"
 #include "app/core/Globals.h"
+#include "app/link/Links_Win32.h"
 #include "app/window/PanelTexts.h"
 #include "app/window/WidgetIds.h"
 

@@ -4,8 +4,9 @@
 
 #include <memory>
 
-#include "app/core/App_Win32.h"
+#include "app/capture/Discovery.h"
 #include "app/core/Globals.h"
+#include "app/link/Links_Win32.h"
 #include "app/link/SenderLink.h"
 #include "app/resource.h"
 #include "app/window/MainPanel_Win32.h"
@@ -120,6 +121,11 @@ void paint(HWND window) {
     EndPaint(window, &ps);
 }
 
+// The module whose resources made the window, which also holds the about box.
+HINSTANCE windowInstance(HWND window) {
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
 void keyDown(Message& m, WPARAM wParam) {
     if (LOWORD(wParam) == '1')
         s_requestedMonitor = 0;
@@ -131,7 +137,8 @@ void keyDown(Message& m, WPARAM wParam) {
 LRESULT command(HWND window, WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
     case IDM_ABOUT:
-        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
+        DialogBoxParamA(windowInstance(window), MAKEINTRESOURCEA(IDD_ABOUTBOX), window,
+                        AboutDialogProc, 0);
         return 0;
     case IDM_EXIT:
         DestroyWindow(window);
@@ -166,6 +173,10 @@ LRESULT dispatch(Message& m, UINT message, WPARAM wParam, LPARAM lParam, bool& r
         return 0;
     case WM_COMMAND:
         return command(m.window, wParam, lParam);
+    case WM_DISPLAYCHANGE:
+        if (followMirrorMode() > 0)
+            m.refresh = true; // discovery may have changed what the status shows
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0); // ends the frame loop, which saves the settings
         return 0;

@@ -36,7 +36,7 @@ int32_t stepDither(int32_t dither, int direction) {
 
 double stepRatio(double value, double delta) {
     double result = value + delta;
-    if (result < kRatioMin)
+    if (!(result >= kRatioMin)) // NaN counts as below, so that a click brings it back
         result = kRatioMin;
     if (result > kRatioMax)
         result = kRatioMax;
@@ -84,7 +84,7 @@ FollowUp applySettingClick(int32_t id, MonitorRecord& record) {
         record.rotate = record.rotate != 0 ? 0 : 2; // half a turn, or back upright
         return FollowUp::Resend;
     case kIdInvertToggle:
-        record.invert ^= 1;
+        record.invert = record.invert != 0 ? 0 : 1; // any other value read back counts as on
         return FollowUp::Resend;
     case kIdPosXDown:
     case kIdPosXUp:

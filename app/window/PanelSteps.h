@@ -20,7 +20,7 @@ enum class FollowUp { None, Restart, Resend };
 int32_t stepSpeed(int32_t speed, int direction);
 // dither - 1 (from 0 or below: 2) or dither + 1 (3 or more: 0).
 int32_t stepDither(int32_t dither, int direction);
-// value + delta, limited to 0.5 .. 1.5 (contrast and gamma).
+// value + delta, limited to 0.5 .. 1.5 (contrast and gamma); NaN becomes 0.5.
 double stepRatio(double value, double delta);
 // value + delta in 64-bit arithmetic, limited to low .. high.
 int32_t stepClamped(int32_t value, int32_t delta, int32_t low, int32_t high);

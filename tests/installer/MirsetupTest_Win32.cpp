@@ -82,10 +82,18 @@ TEST(Mirsetup, CommandLineAndPath) {
     const std::wstring name = L"\u30c9\u30e9\u30a4\u30d0.inf", longest = std::wstring(252, L'a');
     const std::wstring i = L"TEST: installing driver package. PLEASE WAIT...\nLOG Event: 1, ";
     const std::wstring missing = L"ERROR: difxapi.dll could not be loaded (error code 126).\n";
+    // Stand-ins in the working folder and on PATH, which the shipped program must pass over;
+    // Wine's own stub in System32 goes, as Windows has none.
+    const std::wstring folder = PathOf(kStandIn).substr(0, PathOf(kStandIn).rfind(L'\\'));
+    CopyFileW((folder + L"\\difxapi.dll").c_str(), L"C:\\difxapi.dll", FALSE);
+    SetEnvironmentVariableW(L"PATH", folder.c_str());
+    DeleteFileW(L"C:\\windows\\system32\\difxapi.dll");
     const Case cases[] = {
         {kStandIn, L"", 0, 0, 0, L"not enough arguments.\n", 0},
         {kStandIn, L"/c", 0, 0, 0, L"not enough arguments.\n", 0},
         {kStandIn, L"/x x.inf", 0, 0, 0, L"ERROR: invalid command line option /x.\n", 1},
+        {kStandIn, L"/x b" + longest + L".inf", 0, 0, 0,
+         L"ERROR: invalid command line option /x.\n", 1},
         {kStandIn, L"/ x.inf", 0, 0, 0, L"ERROR: invalid command line option /.\n", 1},
         {kStandIn, L"\"\" x.inf", 0, 0, 0, L"ERROR: invalid command line option /.\n", 1},
         {kStandIn, L"/i x.inf 0x4", 0, 0, 0, L"An invalid flag was specified.", 0},
@@ -101,9 +109,10 @@ TEST(Mirsetup, CommandLineAndPath) {
          i + L"Install C:\\" + longest + L".inf 0\nSUCCESS: installed package C:\\" + longest +
              L".inf.\n",
          1},
-        {kStandIn, L"/i b" + longest + L".inf", 0, 0, 0, L"ERROR: failed with error code 0xCE\n",
+        {kStandIn, L"/i b" + longest + L".inf", 0, 0, 0,
+         L"ERROR: INF path \"b" + longest + L".inf\" failed with error code 0xCE\n", kFailed},
+        {kStandIn, L"/i \"\"", 0, 0, 0, L"ERROR: INF path \"\" failed with error code 0x7B\n",
          kFailed},
-        {kStandIn, L"/i \"\"", 0, 0, 0, L"ERROR: failed with error code 0x7B\n", kFailed},
         {kStandIn, L"/i " + name, 0, 0, 0,
          i + L"Install C:\\" + name + L" 0\nSUCCESS: installed package C:\\" + name + L".\n", 1},
         {kShipped, L"/p x.inf", 0, 0, 0, missing, kFailed},
@@ -178,15 +187,35 @@ TEST(Mirsetup, DeviceNode) {
                            L"System\\CurrentControlSet\\Enum\\ROOT\\DURIRIVAZI\\0000",
                            L"HardwareID", RRF_RT_REG_MULTI_SZ, nullptr, ids, &size));
     EXPECT_EQ(std::wstring(L"DURIRIVAZI\0", 12), std::wstring(ids, size / sizeof(wchar_t)));
-    Check({kShipped, L"/C y", 0, 0, 0, add + node + L"*WARNING* devnode already exists.\n", 1});
+    Check({kShipped, L"/C \"\"", 0, 0, 0, add + node + L"*WARNING* devnode already exists.\n", 1});
     Check({kShipped, L"/r x", 0, 0, 0,
            remove + node +
                L"SetupDiSetClassInstallParams *ERROR*: \nTEST: failed to remove devnode\n",
            kFailed});
-    Check({kSeam, L"-r x", 0, 0, 0,
-           remove + node +
-               L"params: cbSize 8, function 5, scope 1, profile 0, size 16\n"
-               L"device removed.\n",
+    const std::wstring removed = L"params: cbSize 8, function 5, scope 1, profile 0, size 16\n"
+                                 L"device removed.\n";
+    Check({kSeam, L"-r x", 0, 0, 0, remove + node + removed, 1});
+    Check({kSeam, L"/r \"\"", 0, 0, 0, remove + end + L"No device found.\n", 1});
+
+    // Another device's nodes, one named like ours with a suffix and one with our name but
+    // another hardware ID: /c makes ours beside them, /r removes only ours.
+    const std::wstring root = L"System\\CurrentControlSet\\Enum\\ROOT\\";
+    const wchar_t display[] = L"{4D36E968-E325-11CE-BFC1-08002BE10318}";
+    const wchar_t* foreign[][2] = {{L"DURIRIVAZI\\0000", L"OTHER"},
+                                   {L"DURIRIVAZI_OTHER\\0000", L"DURIRIVAZI"}};
+    for (const auto& f : foreign) {
+        const std::wstring key = root + f[0], ids = f[1] + std::wstring(2, L'\0');
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ClassGUID", REG_SZ, display,
+                        sizeof display);
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"HardwareID", REG_MULTI_SZ, ids.c_str(),
+                        ids.size() * 2);
+    }
+    const std::wstring other = L"Device enum: ROOT\\DURIRIVAZI_OTHER\\0000\n" + end;
+    const std::wstring ours = L"ROOT\\DURIRIVAZI\\0001\n";
+    Check({kShipped, L"/c x", 0, 0, 0, add + node + other + L"SetupDiCreateDeviceInfo OK: " + ours,
            1});
-    Check({kSeam, L"/r x", 0, 0, 0, remove + end + L"No device found.\n", 1});
+    Check({kSeam, L"/r x", 0, 0, 0, remove + node + L"Device enum: " + ours + removed, 1});
+    Check({kSeam, L"/r x", 0, 0, 0, remove + node + other + L"No device found.\n", 1});
+    for (const auto& f : foreign)
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (root + f[0]).c_str());
 }

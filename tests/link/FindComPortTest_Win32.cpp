@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/App_Win32.h"
+#include "app/link/Links_Win32.h"
 
 // Ports: only COM3 and COM7 open; every other number up to 63 is mapped to something that
 // does not open.

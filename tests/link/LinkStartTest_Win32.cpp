@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/core/App_Win32.h"
 #include "app/core/Globals.h"
+#include "app/link/Links_Win32.h"
 #include "app/link/Packing.h"
 #include "app/link/SenderLink.h"
 #include "app/link/TileRecord.h"

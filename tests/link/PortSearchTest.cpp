@@ -81,6 +81,7 @@ TEST(PortSearch, NumbersBeyondTheRingEndTheSearch) {
     EXPECT_EQ(ports.tried.size(), 63u);
     ports.present = {"COM2"};
     EXPECT_EQ(SearchComPort(100, -1, TryPort, &ports), 2);
+    EXPECT_EQ(SearchComPort(INT32_MAX, +1, TryPort, &ports), 2); // no overflow on the way
 }
 
 } // namespace

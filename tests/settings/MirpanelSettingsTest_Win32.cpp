@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/core/MirpanelProcess_Win32.h"
+#include "tests/main/MirpanelProcess_Win32.h"
 #include "tests/multio/TempFolder_Win32.h"
 
 namespace {

@@ -50,6 +50,11 @@ TEST(Form, HitTestLookupOwnershipAndMouse) {
         EXPECT_EQ(nullptr, mouse(WM_LBUTTONUP, 15, 15)); // released over a, no move first
         EXPECT_TRUE(!GetCapture() && !b->pressed);
         EXPECT_EQ(1, mouse(WM_LBUTTONDOWN, -45, -45) ? 0 : mouse(WM_LBUTTONUP, -45, -45)->id);
+        for (UINT loss : {WM_CAPTURECHANGED, WM_CANCELMODE}) { // another window took over
+            mouse(WM_LBUTTONDOWN, 35, 35);
+            ReleaseCapture(), form.HandleMouse(window, loss, 0);
+            EXPECT_TRUE(!b->pressed && !mouse(WM_LBUTTONUP, 35, 35)) << loss;
+        }
         a->enabled = false;
         for (int at : {12, 60}) { // disabled, empty space
             EXPECT_EQ(nullptr, mouse(WM_LBUTTONDOWN, at, at));
@@ -58,6 +63,6 @@ TEST(Form, HitTestLookupOwnershipAndMouse) {
         }
         form.DrawAll(nullptr);
     }
-    EXPECT_EQ("PaUaPaUaPbUbPcUcUaUbUc~a~b~c", s_log);
+    EXPECT_EQ("PaUaPaUaPbUbPcUcPbUbPbUbUaUbUc~a~b~c", s_log);
     DestroyWindow(window);
 }

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
-#include "app/core/App_Win32.h"
+#include "app/capture/Discovery.h"
 #include "app/core/Globals.h"
+#include "app/link/Links_Win32.h"
 #include "app/link/SenderLink.h"
 #include "app/window/MainWindow_Win32.h"
 #include "app/window/WidgetIds.h"
@@ -18,6 +20,7 @@
 HINSTANCE g_instance = GetModuleHandleA(nullptr);
 namespace {
 int s_startLinks, s_recreate, s_fullRefresh, s_discover, s_startResult;
+RECT s_linkWindow; // the selected display's, when the window last applied it
 } // namespace
 int StartLinks() {
     return ++s_startLinks, s_startResult;
@@ -31,7 +34,11 @@ int requestFullRefresh() {
 int discoverDisplays() {
     return ++s_discover, 0;
 }
+int followMirrorMode() {
+    return 0;
+}
 int applyWindowPosition() {
+    s_linkWindow = panelWindow(g_monitors[g_selectedMonitor]);
     return 0;
 }
 int FindComPort(int32_t current, int32_t step) {
@@ -119,6 +126,7 @@ struct ClickCase {
     {kIdCtsToggle, &MonitorRecord::cts, 0, 1, true},
     {kIdPortUp, &MonitorRecord::port, 3, 13, true},
     {kIdActive, &MonitorRecord::active, 1, 0, true},
+    {kIdInvertToggle, &MonitorRecord::invert, 2, 0},
 };
 
 } // namespace
@@ -141,6 +149,10 @@ TEST_F(MainWindow, EveryClickActionWithItsFollowUp) {
         click(kIdGammaDown);
     EXPECT_EQ("0.50", text(kIdGamma));
     EXPECT_EQ(0.5, record().gamma);
+    record().contrast = record().gamma = NAN; // from the file: one click brings either back
+    click(kIdContrastUp);
+    click(kIdGammaDown);
+    EXPECT_TRUE(record().contrast == 0.5 && record().gamma == 0.5);
 }
 
 TEST_F(MainWindow, FailedRestartModeLinkCopiesAndShell) {
@@ -212,4 +224,25 @@ TEST_F(MainWindow, ValueTextsAsBytes) {
     refresh();
     EXPECT_EQ(sjis("*COMポートがありません*|4色ハーフトーン|off"),
               text(kIdPort) + "|" + text(kIdDither) + "|" + text(kIdRotate));
+}
+
+TEST_F(MainWindow, TimerResendsTheWholePicture) {
+    pump(4500); // the 4-second timer set at creation fires once or twice meanwhile
+    EXPECT_TRUE(s_fullRefresh == 1 || s_fullRefresh == 2) << s_fullRefresh;
+}
+
+TEST_F(MainWindow, PositionClickMovesTheLinkWindowAtOnce) {
+    click(kIdPosXUp);
+    click(kIdPosYUp);
+    EXPECT_TRUE(s_linkWindow.left == 16 && s_linkWindow.top == 16);
+}
+
+// Restored from the taskbar: under Wine, windows that others uncover are redrawn without it.
+TEST_F(MainWindow, RepaintAfterUncoveringRediscovers) {
+    ShowWindow(s_window, SW_MINIMIZE);
+    pump(200);
+    s_discover = 0;
+    ShowWindow(s_window, SW_RESTORE);
+    pump(200);
+    EXPECT_GE(s_discover, 1);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/core/DevMed_USBED.h"
+#include "app/capture/DevMed_USBED.h"
 #include "comsrc/DisplayEnumeration_Win32.h"
 
 StandInDevice g_standInDisplay;
@@ -10,6 +10,7 @@ StandInDevice g_standInDisplay;
 namespace {
 
 constexpr char kName[] = "\\\\.\\DISPLAY9";
+LONG s_width = kStandInWidth, s_height = kStandInHeight;
 
 BOOL WINAPI enumDevices(LPCSTR device, DWORD index, PDISPLAY_DEVICEA info, DWORD flags) {
     if (index > 0)
@@ -24,8 +25,8 @@ BOOL WINAPI enumSettings(LPCSTR device, DWORD mode, DEVMODEA* out) {
     if (!device || std::strcmp(device, kName) != 0)
         return EnumDisplaySettingsA(device, mode, out);
     out->dmPosition = POINTL{1280, 0};
-    out->dmPelsWidth = kStandInWidth;
-    out->dmPelsHeight = kStandInHeight;
+    out->dmPelsWidth = DWORD(s_width);
+    out->dmPelsHeight = DWORD(s_height);
     out->dmBitsPerPel = 32;
     return TRUE;
 }
@@ -37,10 +38,17 @@ int WINAPI standInEscape(HDC, int code, int inSize, LPCSTR in, int outSize, LPST
                          ULONG(outSize), out);
 }
 
+bool reopenStandInDisplay(LONG width, LONG height) {
+    StandInClose(&g_standInDisplay);
+    s_width = width;
+    s_height = height;
+    return StandInOpen(&g_standInDisplay, ULONG(width), ULONG(height), 32, 60) &&
+           g_standInDisplay.surface;
+}
+
 bool openStandInDisplay() {
     StandInReset();
-    if (!StandInOpen(&g_standInDisplay, kStandInWidth, kStandInHeight, 32, 60) ||
-        !g_standInDisplay.surface)
+    if (!reopenStandInDisplay(kStandInWidth, kStandInHeight))
         return false;
     g_mirrorEscape = standInEscape;
     g_displayEnumeration = {enumDevices, enumSettings, CreateDCA};

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/core/App_Win32.h"
+#include "app/main/FrameLoop_Win32.h"
 #include "tools/mirexternal/DriverScene.h"
 #include "tools/mirexternal/StandInDisplay.h"
 

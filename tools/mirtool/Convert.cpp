@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/CellCompare.h"
-#include "app/core/FrameConversion.h"
+#include "app/capture/CellCompare.h"
+#include "app/convert/FrameConversion.h"
 #include "app/core/Globals.h"
 #include "comsrc/RectList.h"
 
