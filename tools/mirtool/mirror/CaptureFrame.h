@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/core/CellCompare.h"
-#include "app/core/Conversion.h"
-#include "app/core/FrameConversion.h"
+#include "app/capture/CellCompare.h"
+#include "app/convert/Conversion.h"
+#include "app/convert/FrameConversion.h"
 #include "comsrc/WinTypes.h"
 
 namespace comsrc {

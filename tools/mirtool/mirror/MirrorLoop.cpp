@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/core/CellCompare.h"
+#include "app/capture/CellCompare.h"
 #include "app/core/Globals.h"
 
 namespace mirtool {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/FrameConversion.h"
+#include "app/convert/FrameConversion.h"
 #include "app/core/MonitorRecord.h"
 #include "app/core/Pacing.h"
 #include "comsrc/RectList.h"
