@@ -8,31 +8,8 @@ export LC_ALL=ja_JP.UTF-8 # ANSI code page 932, as on a Japanese Windows
 # program in place of Wine's built-in one.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MIRVISTA_DLL_OVERRIDES:+;$MIRVISTA_DLL_OVERRIDES}"
 
-# Starts a private Xvfb and exports DISPLAY; its pid is left in xvfb_pid.
-# $1: a folder for the display number file.
-start_xvfb() {
-    local fdfile=$1/display
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$fdfile" ] && break
-        sleep 0.05
-    done
-    if [ ! -s "$fdfile" ]; then
-        echo "Xvfb did not start" >&2
-        return 1
-    fi
-    DISPLAY=:$(head -n1 "$fdfile")
-    export DISPLAY
-}
-
-stop_xvfb() {
-    if [ -n "${xvfb_pid:-}" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-        xvfb_pid=
-    fi
-}
+# shellcheck source=xvfb.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
 # Makes the 32-bit prefix on first use. Several runners may start at once: one makes it.
 make_prefix() {

@@ -20,32 +20,8 @@
 #   ctl/unplug-N, ctl/plug-N    requests: kill pair N, or start a new pair N on the same
 #                               paths; answered by ctl/unplug-N.done, ctl/plug-N.done
 
-mirvista_ports_pair_start() { # N
-    local n=$1 tmp=$MIRVISTA_TEST_TMP
-    rm -f "$tmp/com$n" "$tmp/peer$n"
-    socat "pty,raw,echo=0,link=$tmp/com$n" "pty,raw,echo=0,link=$tmp/peer$n" \
-        >/dev/null 2>&1 </dev/null &
-    echo $! >"$tmp/socat$n.pid"
-    for _ in $(seq 200); do
-        [ -e "$tmp/com$n" ] && [ -e "$tmp/peer$n" ] && return 0
-        sleep 0.02
-    done
-    echo "wine-ports: socat pair $n did not start" >&2
-    return 1
-}
-
-mirvista_ports_pair_stop() { # N
-    local pidfile=$MIRVISTA_TEST_TMP/socat$1.pid
-    [ -f "$pidfile" ] || return 0
-    local pid
-    pid=$(cat "$pidfile")
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.02
-    done
-    rm -f "$pidfile"
-}
+# shellcheck source=pty-pairs.sh
+source "$(dirname "${BASH_SOURCE[0]}")/pty-pairs.sh"
 
 # Answers the test's plug and unplug requests until the test ends.
 mirvista_ports_watch() {

@@ -1,5 +1,5 @@
 #!/bin/bash
-# The demo, in two parts, each on display 0 on COM3 (one end of a pty pair), with
+# The demo, in three parts, each on display 0 on COM3 (one end of a pty pair), with
 # `mirtool render --follow` playing the panel from the other end:
 # 1. Main-screen mirror: under Wine, mirscene draws a moving test scene at the desktop's
 #    top-left and mirpanel mirrors it.
@@ -7,6 +7,8 @@
 #    own process, beside the stand-in graphics engine and video miniport of the tests; it
 #    draws a moving scene through the driver's hooks, and mirpanel's capture reads it back
 #    through the driver's escapes and its mapped frame buffer.
+# 3. Linux: `mirtool mirror` mirrors the same X display natively (no Wine), where xscene
+#    moves a square over a test scene.
 # Each part runs about 10 seconds and is closed cleanly; out/demo/ then holds each panel's
 # picture (PNG, scaled up), a screenshot of the desktop, and the panels as ASCII art.
 set -eu
@@ -27,7 +29,9 @@ export MIRVISTA_TEST_TMP MIRVISTA_PORTS=3
 work=$MIRVISTA_TEST_TMP
 xvfb_pid=
 render_pid=
+scene_pid=
 cleanup() {
+    [ -n "$scene_pid" ] && kill "$scene_pid" 2>/dev/null
     if [ -n "$render_pid" ]; then
         kill -TERM "$render_pid" 2>/dev/null || true
         wait "$render_pid" 2>/dev/null || true
@@ -90,14 +94,27 @@ sleep "$seconds"
 wine "$win/tools/winctl/winctl.exe" close MIRVISTA 20000 >/dev/null
 stop_render
 
+# Then the X display itself, mirrored natively by mirtool, through the same pty pair.
+start_render panel-linux
+"$root/build/host/tools/xscene/xscene" show >/dev/null &
+scene_pid=$!
+"$mirtool" mirror --port "$work/com3" --seconds "$seconds"
+kill "$scene_pid"
+wait "$scene_pid" || true
+scene_pid=
+stop_render
+
 echo "The panel as the port left it, main-screen mirror:"
 cat "$out/panel.txt"
 echo
 echo "and external-monitor mode (through the mirror driver):"
 cat "$out/panel-external.txt"
 echo
-echo "mirpanel mirrored each scene for ${seconds} s and closed cleanly."
-echo "Panel pictures (4x): $out/panel.png, $out/panel-external.png"
+echo "and mirtool mirror on Linux, mirroring the X display without Wine:"
+cat "$out/panel-linux.txt"
+echo
+echo "mirpanel and mirtool mirror mirrored each scene for ${seconds} s and closed cleanly."
+echo "Panel pictures (4x): $out/panel.png, $out/panel-external.png, $out/panel-linux.png"
 echo "Before and after the inversion clicked in the window: $out/panel-before.png, $out/panel-after.png"
 echo "Desktop screenshot: $out/desktop.png"
-echo "Panels as ASCII art: $out/panel.txt, $out/panel-external.txt"
+echo "Panels as ASCII art: $out/panel.txt, $out/panel-external.txt, $out/panel-linux.txt"

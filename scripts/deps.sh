@@ -9,6 +9,7 @@ packages=(
     wine wine32:i386 xvfb xauth x11-utils socat locales
     libpng-dev libstb-dev python3 python3-pil imagemagick fonts-ipafont-gothic icoutils
     fonts-wine fonts-horai-umefont
+    pkg-config libxcb1-dev libxcb-shm0-dev libxcb-damage0-dev libxcb-xfixes0-dev
 )
 
 missing=()

@@ -100,15 +100,18 @@ TEST(SettingsFile, EmptyValuesAndLinesWithoutEqualsChangeNothing) {
     EXPECT_EQ(s.table.Count(), 1 + 4 * 13);
 }
 
+// Among them the device paths of mirtool mirror, which shares the file.
 TEST(SettingsFile, UnknownKeysAndEmptyKeyAreWrittenBackAfterTheProgramKeys) {
     Settings s;
-    s.load("X.Y=abc\n=5\nmo.0.port=2\nlower.case = some  words\nX.Y=def\n");
+    s.load("X.Y=abc\n=5\nmo.0.port=2\nlower.case = some  words\nX.Y=def\n"
+           "mo.1.device = /dev/serial/by-id/usb-FTDI_A b\n");
     const std::vector<std::string> written = lines(s.save());
-    ASSERT_EQ(written.size(), 1u + 4u * 13u + 3u);
+    ASSERT_EQ(written.size(), 1u + 4u * 13u + 4u);
     EXPECT_EQ(written[2], "MO.0.PORT=2");
     EXPECT_EQ(written[53], "X.Y=def");
     EXPECT_EQ(written[54], "=5");
     EXPECT_EQ(written[55], "LOWER.CASE=some  words");
+    EXPECT_EQ(written[56], "MO.1.DEVICE=/dev/serial/by-id/usb-FTDI_A b");
 }
 
 TEST(SettingsFile, FlagsAndModeAreNormalised) {

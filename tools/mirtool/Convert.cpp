@@ -83,15 +83,7 @@ std::unique_ptr<MonitorRecord> DisplayRecord(const PipelineSettings& s) {
     auto record = std::make_unique<MonitorRecord>();
     record->active = 1;
     record->linkUp = 1;
-    record->dither = s.dither;
-    record->contrast = s.contrast;
-    record->gamma = s.gamma;
-    record->offset = s.offset;
-    record->rotate = s.rotate;
-    record->shrink = s.shrink;
-    record->invert = s.invert;
-    record->posX = s.posX;
-    record->posY = s.posY;
+    ApplyPipelineSettings(s, *record);
     return record;
 }
 
@@ -137,6 +129,23 @@ bool CheckWindow(const std::string& path, const Capture& capture, const MonitorR
 }
 
 } // namespace
+
+void ApplyPipelineSettings(const PipelineSettings& s, MonitorRecord& record) {
+    record.dither = s.dither;
+    record.contrast = s.contrast;
+    record.gamma = s.gamma;
+    record.offset = s.offset;
+    record.rotate = s.rotate;
+    record.shrink = s.shrink;
+    record.invert = s.invert;
+    record.posX = s.posX;
+    record.posY = s.posY;
+}
+
+PipelineSettings PipelineSettingsOf(const MonitorRecord& r) {
+    return PipelineSettings{r.dither, r.contrast, r.offset, r.gamma, r.invert,
+                            r.rotate, r.posX,     r.posY,   r.shrink};
+}
 
 bool ParseInt32(const char* text, int32_t& value) {
     char* end = nullptr;

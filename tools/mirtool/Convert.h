@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/MonitorRecord.h"
 #include "tools/mirtool/ImageInput.h"
 
 namespace mirtool {
@@ -28,6 +29,10 @@ struct PipelineSettings {
     int32_t posY = 0;
     int32_t shrink = 0;
 };
+
+// The settings into a display's record, and back.
+void ApplyPipelineSettings(const PipelineSettings& settings, MonitorRecord& record);
+PipelineSettings PipelineSettingsOf(const MonitorRecord& record);
 
 enum class OptionResult { Taken, NotMine, Bad };
 

@@ -22,7 +22,8 @@ const char kToolPage[] =
     "commands:\n"
     "  render   show what a panel makes of the bytes its port receives\n"
     "  convert  turn desktop captures (PNG or binary PPM) into the bytes mirpanel would send\n"
-    "  send     convert, and write the bytes to a panel on a serial port\n";
+    "  send     convert, and write the bytes to a panel on a serial port\n"
+    "  mirror   mirror an X11 desktop onto panels on serial ports, as mirpanel does\n";
 
 const char kExitCodes[] = "\n"
                           "exit codes: 0 done; 1 the output or the device could not be written;\n"
@@ -84,6 +85,31 @@ const char kSendPage[] =
     "  --speed N      baud rate, the panel's own (500000); the speeds of mirpanel's window\n"
     "                 and a few more:\n";
 
+const char kMirrorPage[] =
+    "usage: mirtool mirror [--config FILE] [--port DEVICE] [--speed N] [options]\n"
+    "                      [--seconds N] [--verbose]\n"
+    "\n"
+    "Mirrors the top-left corner of an X11 screen (or XWayland's) onto Mirvane displays on\n"
+    "serial devices, as mirpanel mirrors the Windows desktop: only changed 16 x 8 tiles are\n"
+    "sent, and a whole picture every 4 s and whenever a device opens or comes back.\n"
+    "\n"
+    "  --config FILE  settings file in mirpanel's format; every active display with a device\n"
+    "                 (MO.n.DEVICE = /dev/ttyUSB0) is driven. Default, when it exists:\n"
+    "                 $XDG_CONFIG_HOME/mirvane/mirvista.ini, else ~/.config/mirvane/mirvista.ini\n"
+    "  --port DEVICE  display 0's serial device; switches display 0 on, over the file\n"
+    "  --speed N      display 0's line speed in baud (default 500000 or the file's)\n"
+    "  --seconds N    stop after N seconds; without it, run until Ctrl+C or SIGTERM\n"
+    "  --verbose      once a second: frames converted, captures and bytes sent\n"
+    "A line on stderr tells when a display's device opens, goes away and comes back; a\n"
+    "device that goes away is tried again once a second. The options below set display 0's\n"
+    "picture over the file's settings.\n";
+
+const char kMirrorExitCodes[] =
+    "\n"
+    "exit codes: 0 stopped; 1 no X display, an unsupported screen, a device that cannot be\n"
+    "            used, or the display lost; 2 bad arguments, an unreadable settings file, or\n"
+    "            a device that is not a serial port or refuses the speed\n";
+
 // The accepted speeds, wrapped under the option's text.
 void PrintSpeeds(FILE* out) {
     const std::string list = AcceptedSpeeds();
@@ -104,12 +130,14 @@ struct Page {
     const char* text;
     void (*more)(FILE*); // what follows the text, or null
     bool conversion;     // the conversion options follow
+    const char* exitCodes = kExitCodes;
 };
 
 const Page kPages[] = {
     {"render", kRenderPage, nullptr, false},
     {"convert", kConvertPage, nullptr, true},
     {"send", kSendPage, PrintSpeeds, true},
+    {"mirror", kMirrorPage, nullptr, true, kMirrorExitCodes},
 };
 
 } // namespace
@@ -135,7 +163,7 @@ bool PrintHelp(const char* command, FILE* out) {
             page.more(out);
         if (page.conversion)
             fputs(kConversionOptions, out);
-        fputs(kExitCodes, out);
+        fputs(page.exitCodes, out);
         return true;
     }
     return false;

@@ -13,7 +13,8 @@ constexpr int kExitBadInput = 2;     // bad arguments or input
 // Whether the command's arguments ask for its help ("--help" or "-h").
 bool AsksForHelp(int argc, char** argv);
 
-// Prints the page of `command` ("render", "convert", "send"), or the tool's page for null.
+// Prints the page of `command` ("render", "convert", "send", "mirror"), or the tool's page
+// for null.
 // Returns false for a command that has no page.
 bool PrintHelp(const char* command, FILE* out);
 

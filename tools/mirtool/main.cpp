@@ -9,6 +9,7 @@
 #include "tools/mirtool/Help.h"
 #include "tools/mirtool/Render.h"
 #include "tools/mirtool/Send.h"
+#include "tools/mirtool/mirror/Mirror.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ const Command kCommands[] = {
     {"render", mirtool::RunRender},
     {"convert", mirtool::RunConvert},
     {"send", mirtool::RunSend},
+    {"mirror", mirtool::RunMirror},
 };
 
 bool Is(const char* arg, const char* name) {

@@ -20,7 +20,7 @@
 #include "tools/mirtool/Convert.h"
 #include "tools/mirtool/Render.h"
 #include "tools/mirtool/Send.h"
-#include "tools/mirtool/SerialSpeed.h"
+#include "tools/mirtool/SerialPort_Posix.h"
 
 namespace {
 
