@@ -34,11 +34,6 @@ LONG snapTrailing(LONG edge, LONG leading, int32_t grid) {
     return clampToLong(static_cast<int64_t>(edge) - rem + grid - 1);
 }
 
-RECT boundsUnion(const RECT& a, const RECT& b) {
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
 // Neighbours share a whole edge; the merged rectangle covers both.
 bool mergeNeighbours(const RECT& a, const RECT& b, RECT& merged) {
     if (a.top == b.top && a.bottom == b.bottom && (a.left == b.right || a.right == b.left)) {
@@ -65,6 +60,17 @@ bool isEmptyRect(const RECT& rect) {
 RECT intersectRects(const RECT& a, const RECT& b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                 std::min(a.bottom, b.bottom)};
+}
+
+RECT boundsUnion(const RECT& a, const RECT& b) {
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+RECT unionRects(const RECT& a, const RECT& b) {
+    if (isEmptyRect(a))
+        return b;
+    return isEmptyRect(b) ? a : boundsUnion(a, b);
 }
 
 bool equalRects(const RECT& a, const RECT& b) {

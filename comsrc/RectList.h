@@ -66,6 +66,10 @@ static_assert(sizeof(void*) != 4 || sizeof(RectList::Chunk) == 16392,
 
 bool isEmptyRect(const RECT& rect);
 RECT intersectRects(const RECT& a, const RECT& b);
+// The smallest rectangle holding both.
+RECT boundsUnion(const RECT& a, const RECT& b);
+// The same, where an empty rectangle holds nothing: the other one is returned as it is.
+RECT unionRects(const RECT& a, const RECT& b);
 bool equalRects(const RECT& a, const RECT& b);
 
 } // namespace comsrc

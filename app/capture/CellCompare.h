@@ -30,6 +30,11 @@ struct PixelImage {
 // at its first difference. Adds each run of changed cells to `out`; returns how many.
 int32_t compareCells(const PixelImage& now, const PixelImage& before, int32_t width, int32_t height,
                      int32_t phase, comsrc::RectList& out);
+// The same over only the pairs that lie inside `area` (within both images, not negative):
+// cells, runs, rows and pair indices stay where the whole image puts them, so a change
+// inside the area is reported as the whole-image comparison reports it.
+int32_t compareCellsWithin(const PixelImage& now, const PixelImage& before, const RECT& area,
+                           int32_t phase, comsrc::RectList& out);
 
 // True when a capture at `nowMs` would come less than 40 ms after `lastMs`, measured as the
 // unsigned elapsed difference, so a wrap of the millisecond clock does not matter.
@@ -39,3 +44,7 @@ bool captureTooEarly(uint32_t nowMs, uint32_t lastMs);
 // otherwise the runs found by compareCells after flipping g_comparePhase.
 int32_t reportChanges(bool firstCapture, const PixelImage& now, const PixelImage& before,
                       int32_t width, int32_t height, comsrc::RectList& out);
+// The same when only `area` of the width x height images was copied: the first capture
+// still reports the whole width x height, later ones compare inside `area` only.
+int32_t reportChangesWithin(bool firstCapture, const PixelImage& now, const PixelImage& before,
+                            int32_t width, int32_t height, const RECT& area, comsrc::RectList& out);

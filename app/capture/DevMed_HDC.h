@@ -1,5 +1,6 @@
 // Main-screen capture: copies the capture rectangle out of a display device context and
-// compares it with the previous copy in 32 x 32 cells. Windows only.
+// compares it with the previous copy in 32 x 32 cells; told the part that conversion reads,
+// it copies and compares only that. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -27,8 +28,10 @@ public:
     int32_t start() override { return 0; }
     // At most one screen copy every 40 ms; -2 without a device context or when the first
     // copy fails, -1 when the bitmaps cannot be made. A later copy that fails reports no
-    // change and keeps the last good frame.
+    // change and keeps the last good frame. Part of the wanted area that the last capture
+    // did not cover is copied and reported changed at once, also within the 40 ms.
     int32_t capture() override;
+    void setWantedArea(const RECT& area) override;
     comsrc::DIBitmap_Win32* frameBitmap() override;
     virtual RECT* captureRect();
     virtual void setRasterOp(uint32_t op);
@@ -36,8 +39,13 @@ public:
 private:
     int32_t createBitmaps(HDC source, int32_t width, int32_t height);
     void deleteBitmaps();
-    int32_t copyScreen(HDC source);
-    int32_t compareWithPrevious(bool firstCapture);
+    HDC sourceDC();
+    RECT currentArea();
+    int32_t copyScreen(HDC source, comsrc::DIBitmap_Win32& into, const RECT& area);
+    int32_t firstCapture(HDC source, const RECT& area);
+    int32_t copyNewlyCovered(HDC source, const RECT& area);
+    int32_t compareWithPrevious(const RECT& area);
+    void swapBitmaps();
 
     HDCAcquirer* sourceAcquirer;
     comsrc::RectList* changedAreas;
@@ -46,6 +54,8 @@ private:
     comsrc::QPClock captureClock{1000.0};
     uint32_t lastCaptureTime = 0;
     RECT captureRect_;
+    RECT wantedArea_;
+    RECT coveredArea_ = {0, 0, 0, 0}; // what the front bitmap holds from the screen
     uint32_t rasterOp = SRCCOPY;
     comsrc::CompatBitmap* compatBitmap = nullptr;
 };

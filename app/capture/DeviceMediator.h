@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "comsrc/WinTypes.h"
+
 namespace comsrc {
 class DIBitmap;
 }
@@ -21,6 +23,10 @@ public:
     // list: the number of rectangles added (0 when nothing changed or it was too early),
     // negative on failure.
     virtual int32_t capture() = 0;
+    // The part of the frame that conversion will read, in the frame's coordinates: a
+    // mediator may leave the rest of the frame unread and unreported. Until it is told, it
+    // keeps all of it up to date.
+    virtual void setWantedArea(const RECT& area) { (void)area; }
     // The latest capture (32 bits per pixel, the capture rectangle's size), or null. The
     // conversion reads it through the DIBitmap interface alone (LockPixels, GetStride, the
     // size), so a DIB section and a plain pixel buffer serve alike.

@@ -77,14 +77,17 @@ void convertFrame() {
         g_captureReady = 0; // nothing to capture with: let discovery run again
         return;
     }
+    const RECT* area = acquirer->GetRect();
+    const CaptureSize size{extent(area->left, area->right), extent(area->top, area->bottom)};
+    const int32_t shrink = g_monitors.empty() ? 0 : g_monitors[0].shrink;
+    std::vector<FrameDisplay> slots = linkSlots();
+    // Only what the displays' windows show is copied and compared.
+    mediator->setWantedArea(convertedArea(slots.data(), slots.size(),
+                                          limitCaptureSize(size.width, size.height, shrink)));
     if (mediator->capture() < 0) {
         g_captureReady = 0;
     }
-    const RECT* area = acquirer->GetRect();
-    const CaptureSize size{extent(area->left, area->right), extent(area->top, area->bottom)};
-    std::vector<FrameDisplay> slots = linkSlots();
     BitmapPixels pixels(mediator->frameBitmap());
     LinkSink sink;
-    const int32_t shrink = g_monitors.empty() ? 0 : g_monitors[0].shrink;
     convertCapturedFrame(slots.data(), slots.size(), size, shrink, pixels, *g_dirtyRects, sink);
 }

@@ -19,6 +19,23 @@ void addFullRefreshAreas(const FrameDisplay* slots, size_t count, comsrc::RectLi
     }
 }
 
+namespace {
+
+bool isConverted(const FrameDisplay& slot) {
+    return slot.record && slot.record->active && slot.record->linkUp;
+}
+
+} // namespace
+
+RECT convertedArea(const FrameDisplay* slots, size_t count, CaptureSize size) {
+    RECT area{0, 0, 0, 0};
+    for (size_t i = 0; i < count; ++i) {
+        if (isConverted(slots[i]))
+            area = comsrc::unionRects(area, clipWindow(slots[i].window, size.width, size.height));
+    }
+    return comsrc::isEmptyRect(area) ? RECT{0, 0, 0, 0} : area;
+}
+
 void convertDisplay(const FrameDisplay& slot, const CaptureSize& size, const RECT* rects,
                     size_t rectCount, uint32_t frameCounter, std::vector<uint8_t>& block) {
     MonitorRecord& record = *slot.record;
@@ -38,10 +55,6 @@ void convertDisplay(const FrameDisplay& slot, const CaptureSize& size, const REC
 }
 
 namespace {
-
-bool isConverted(const FrameDisplay& slot) {
-    return slot.record && slot.record->active && slot.record->linkUp;
-}
 
 // Fills g_lumaPlane from the locked frame; false when the frame has no pixels. The area
 // never reaches past the image itself.

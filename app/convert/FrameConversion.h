@@ -48,6 +48,10 @@ bool wantsFullRefresh(const MonitorRecord& record);
 // Adds the unclipped window of every slot with a record that wants full refreshes.
 void addFullRefreshAreas(const FrameDisplay* slots, size_t count, comsrc::RectList& dirty);
 
+// What this frame's conversion reads of the capture: the bounding box of every converted
+// display's window clipped to `size`, the converted capture size; all zero for none.
+RECT convertedArea(const FrameDisplay* slots, size_t count, CaptureSize size);
+
 // Converts and packs one display over the dirty rectangles; appends its block to `block`.
 void convertDisplay(const FrameDisplay& slot, const CaptureSize& size, const RECT* rects,
                     size_t rectCount, uint32_t frameCounter, std::vector<uint8_t>& block);

@@ -129,6 +129,28 @@ TEST(DevMedHDC, WholeAreaFirstThenTheChangedRuns) {
     EXPECT_TRUE(Same(two[1], RECT{192, 96, 224, 128})) << Show(two);
 }
 
+TEST(DevMedHDC, CopiesOnlyTheWantedAreaAndANewlyCoveredOneAtOnce) {
+    TestWindow scene(320, 240);
+    HDCAcquirer screen(nullptr);
+    ASSERT_EQ(screen.Open(), 0);
+    comsrc::RectList list(256, 16);
+    DevMed_HDC mediator(RECT{0, 0, 256, 192}, &screen, &list);
+    mediator.setWantedArea(RECT{0, 0, 128, 64});
+    ASSERT_EQ(mediator.capture(), 1); // still the whole frame first
+    Take(list);
+    EXPECT_EQ(PixelAt(mediator.frameBitmap(), 10, 10), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(mediator.frameBitmap(), 200, 100), 0u); // never copied
+    scene.Fill(RECT{150, 100, 180, 120}, RGB(0, 0, 255));
+    EXPECT_EQ(mediator.capture(), 0); // outside the area: not compared
+    // The window moves there: copied and reported at once, within the 40 ms.
+    mediator.setWantedArea(RECT{128, 64, 256, 128});
+    ASSERT_EQ(mediator.capture(), 1);
+    std::vector<RECT> fresh = Take(list);
+    ASSERT_EQ(fresh.size(), 1u);
+    EXPECT_TRUE(Same(fresh[0], RECT{128, 64, 256, 128})) << Show(fresh);
+    EXPECT_EQ(PixelAt(mediator.frameBitmap(), 160, 110), 0xFFu);
+}
+
 TEST(DevMedHDC, NoDeviceContextFails) {
     HDCAcquirer missing("\\\\.\\DISPLAY77");
     comsrc::RectList list(256, 16);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/capture/CaptureArea.h"
+
 #include <cstring>
 #include <random>
 #include <set>
@@ -185,6 +187,60 @@ TEST(CellCompare, TwoPhasesTogetherFindEveryChangedCell) {
         }
         EXPECT_EQ(seen, changed) << "trial " << trial;
     }
+}
+
+// Property: within an area, the two phases together report exactly the cells with a changed
+// pair inside it, on the whole image's cell grid; changes outside it are never seen.
+TEST(CellCompare, WithinAnAreaOnlyItsPairsAreLookedAt) {
+    std::mt19937 random(777);
+    for (int trial = 0; trial < 60; ++trial) {
+        Image before(200, 120);
+        Image now(200, 120);
+        const int32_t l = int32_t(random() % 200), t = int32_t(random() % 120);
+        const RECT area = captureAreaWithin(
+            RECT{l, t, l + 1 + int32_t(random() % 100), t + 1 + int32_t(random() % 80)}, 200, 120);
+        std::set<std::pair<int32_t, int32_t>> changed;
+        for (int c = 0; c < 6; ++c) {
+            const int32_t x = int32_t(random() % 200), y = int32_t(random() % 120);
+            now.set(x, y, uint32_t(random()) | 1);
+            const bool inside =
+                x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+            if (inside && (x | 1) < area.right)
+                changed.insert({x / 32, y / 32});
+        }
+        std::set<std::pair<int32_t, int32_t>> seen;
+        for (int32_t phase : {0, 1}) {
+            comsrc::RectList within(256, 16);
+            compareCellsWithin(now.view(), before.view(), area, phase, within);
+            for (const RECT& r : entries(within))
+                for (int32_t x = r.left; x < r.right; x += 32) {
+                    ASSERT_TRUE(r.top % 32 == 0 && changed.count({x / 32, r.top / 32})) << trial;
+                    seen.insert({x / 32, r.top / 32});
+                }
+        }
+        EXPECT_EQ(seen, changed) << "trial " << trial;
+    }
+}
+
+TEST(CaptureArea, ClippedWidenedToPairsAndWhatAMoveUncovers) {
+    const struct {
+        RECT wanted, area;
+    } clips[] = {{{0, 0, 128, 64}, {0, 0, 128, 64}},         {{17, 3, 145, 67}, {16, 3, 146, 67}},
+                 {{96, 200, 400, 300}, {96, 200, 210, 240}}, {{-50, -9, 1, 1}, {0, 0, 2, 1}},
+                 {{300, 0, 400, 64}, {0, 0, 0, 0}},          {kWholeFrame, {0, 0, 210, 240}}};
+    for (const auto& c : clips)
+        EXPECT_TRUE(comsrc::equalRects(captureAreaWithin(c.wanted, 210, 240), c.area))
+            << c.wanted.left << "," << c.wanted.top;
+    const struct {
+        RECT now, before, fresh;
+    } moves[] = {{{16, 0, 144, 64}, {0, 0, 128, 64}, {128, 0, 144, 64}},
+                 {{0, 0, 128, 80}, {0, 16, 128, 80}, {0, 0, 128, 16}},
+                 {{0, 0, 256, 128}, {64, 32, 128, 64}, {0, 0, 256, 128}},
+                 {{128, 64, 256, 128}, {0, 0, 128, 64}, {128, 64, 256, 128}},
+                 {{0, 0, 128, 64}, {0, 0, 256, 128}, {0, 0, 0, 0}},
+                 {{0, 0, 0, 0}, {0, 0, 128, 64}, {0, 0, 0, 0}}};
+    for (const auto& m : moves)
+        EXPECT_TRUE(comsrc::equalRects(newlyCovered(m.now, m.before), m.fresh)) << m.now.left;
 }
 
 } // namespace

@@ -196,4 +196,24 @@ TEST_F(FrameTest, HostileSettingsConvertWithoutFault) {
     EXPECT_EQ(sink.blocks[1].slot, 3u);
 }
 
+TEST_F(FrameTest, ConvertedAreaBoundsTheConvertedWindowsWithinTheCapture) {
+    records[2]->linkUp = 0;
+    const RECT corner{0, 0, 128, 64}, farEnd{128, 64, 256, 128};
+    const struct {
+        std::vector<FrameDisplay> slots;
+        CaptureSize size;
+        RECT area;
+    } cases[] = {
+        {{slot(0, corner)}, {384, 256}, {0, 0, 128, 64}},
+        {{slot(0, corner), slot(1, farEnd)}, {384, 256}, {0, 0, 256, 128}},
+        {{slot(1, farEnd)}, {210, 160}, {128, 64, 210, 128}},
+        {{slot(0, RECT{-64, -32, 64, 32}), slot(2, farEnd)}, {384, 256}, {0, 0, 64, 32}},
+        {{FrameDisplay{nullptr, corner, 0, 0}, slot(3, RECT{400, 0, 528, 64})}, {384, 256}, {}},
+    };
+    for (const auto& c : cases) {
+        const RECT area = convertedArea(c.slots.data(), c.slots.size(), c.size);
+        EXPECT_TRUE(comsrc::equalRects(area, c.area)) << area.left << "," << area.right;
+    }
+}
+
 } // namespace
