@@ -134,6 +134,7 @@ int recreateMediator() {
 int requestFullRefresh() {
     if (g_dirtyRects)
         g_dirtyRects->Append(kScreenCaptureRect);
+    g_wholePictureDue = 1; // the panels may have lost their pictures: unchanged tiles too
     return 0;
 }
 

@@ -43,7 +43,7 @@ private:
 class LinkSink : public BlockSink {
 public:
     void Deliver(size_t slot, const std::vector<uint8_t>& block) override {
-        SendFrameBlock(g_links[slot], block);
+        SendChangedTiles(g_links[slot], block);
     }
 };
 
@@ -62,6 +62,17 @@ std::vector<FrameDisplay> linkSlots() {
 int32_t extent(LONG from, LONG to) {
     const int64_t size = int64_t{to} - from;
     return static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(size, INT32_MAX)));
+}
+
+// After a full refresh every link sends the whole picture again, unchanged tiles too.
+void forgetQueuedTilesWhenDue() {
+    if (!g_wholePictureDue)
+        return;
+    g_wholePictureDue = 0;
+    for (SenderLink* link : g_links) {
+        if (link)
+            link->tiles.Forget();
+    }
 }
 
 } // namespace
@@ -87,6 +98,7 @@ void convertFrame() {
     if (mediator->capture() < 0) {
         g_captureReady = 0;
     }
+    forgetQueuedTilesWhenDue();
     BitmapPixels pixels(mediator->frameBitmap());
     LinkSink sink;
     convertCapturedFrame(slots.data(), slots.size(), size, shrink, pixels, *g_dirtyRects, sink);

@@ -10,6 +10,7 @@ int32_t g_mirrorDeviceFound = 0;
 int32_t g_mirrorModeFound = 0;
 int32_t g_selectedMonitor = 0;
 uint32_t g_frameCounter = 0;
+int32_t g_wholePictureDue = 0;
 
 std::vector<SenderLink*> g_links;
 comsrc::RectList* g_dirtyRects = nullptr;
@@ -30,6 +31,7 @@ void resetGlobalState() {
     g_mirrorModeFound = 0;
     g_mirrorDeviceFound = 0;
     g_anyActive = 1;
+    g_wholePictureDue = 0;
 
     // The record is large (its plane is 256 KiB): build the default once and copy it.
     g_monitors.clear();

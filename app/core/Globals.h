@@ -25,6 +25,8 @@ extern int32_t g_mirrorDeviceFound; // the mirror display device exists
 extern int32_t g_mirrorModeFound;   // its current mode was read
 extern int32_t g_selectedMonitor;   // record shown and edited by the main window
 extern uint32_t g_frameCounter;     // frames with at least one changed area
+extern int32_t g_wholePictureDue;   // asked for by a full refresh: the next frame sends
+                                    // every tile of its areas, unchanged ones too
 
 extern std::vector<SenderLink*> g_links; // index i belongs to g_monitors[i]; null if inactive
 extern comsrc::RectList* g_dirtyRects;

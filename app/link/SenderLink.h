@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/link/SendQueue.h"
+#include "app/link/TileMemory.h"
 #include "multio/Stream.h"
 
 class CriticalSectionLock : public IndexLock {
@@ -71,6 +72,8 @@ public:
     RECT window{0, 0, 128, 64};
     bool invert = false;
     int32_t rotate = 0;
+    // The tiles queued so far; empty for a new link, so its first picture goes out whole.
+    TileMemory tiles;
 
 private:
     static DWORD WINAPI ThreadMain(LPVOID self);
@@ -95,3 +98,6 @@ private:
 // Hands one packed frame block to a link: waits briefly for room, then queues it whole or
 // drops it. Does nothing for a null link or an empty block. Returns the queue's answer.
 int32_t SendFrameBlock(SenderLink* link, const std::vector<uint8_t>& block);
+// The same for only the tile records of `block` that change what the link queued before
+// (QueueChangedTiles).
+int32_t SendChangedTiles(SenderLink* link, const std::vector<uint8_t>& block);

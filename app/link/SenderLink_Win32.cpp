@@ -142,3 +142,11 @@ int32_t SendFrameBlock(SenderLink* link, const std::vector<uint8_t>& block) {
     link->WaitForRoom(length);
     return link->Enqueue(block.data(), length);
 }
+
+int32_t SendChangedTiles(SenderLink* link, const std::vector<uint8_t>& block) {
+    if (!link)
+        return 0;
+    return QueueChangedTiles(link->tiles, block, [link](const std::vector<uint8_t>& changed) {
+        return SendFrameBlock(link, changed);
+    });
+}

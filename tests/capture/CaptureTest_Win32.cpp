@@ -356,6 +356,11 @@ TEST_F(Discovery, ConvertFrameSendsTheScreenToTheLink) {
     TestWindow::Settle();
     convertFrame(); // a new mediator reports the whole area again
     EXPECT_EQ(g_frameCounter, frames + 2);
+    Sleep(200);
+    EXPECT_EQ(display.recorder->Size(), 1088u); // but no tile differs from what was sent
+    requestFullRefresh();                       // the 4 s resend, a setting change
+    convertFrame();
+    EXPECT_EQ(display.BytesOnce(2 * 1088).size(), 2 * 1088u); // every tile once more
 }
 
 // The whole screen; while `failing`, every copy from it fails (a locked workstation, the
