@@ -8,8 +8,9 @@
 //   bench_frameloop pace SECONDS
 //       the lateness floor of the platform at the time: a bare loop that waits for every third
 //       tick as the frame loop does, with nothing else to do.
-//   bench_frameloop copy INTERVAL_MS SECONDS
-//       copies the screen's top-left 640 x 480 into a DIB section every INTERVAL_MS.
+//   bench_frameloop copy INTERVAL_MS SECONDS [WIDTH HEIGHT]
+//       copies the screen's top-left WIDTH x HEIGHT (640 x 480) into a DIB section every
+//       INTERVAL_MS.
 //   bench_frameloop changes COUNT GAP_MS LOG
 //       a white top-most window over the screen's top-left 384 x 256; COUNT times a black
 //       32 x 32 square at a random place inside the top-left 128 x 64, for GAP_MS, then white
@@ -204,15 +205,13 @@ int runPace(int seconds) {
 
 // ---- copy: the bare screen copier
 
-int runCopy(int intervalMs, int seconds) {
-    constexpr int kWidth = 640;
-    constexpr int kHeight = 480;
+int runCopy(int intervalMs, int seconds, int width, int height) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = kHeight;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
@@ -226,7 +225,7 @@ int runCopy(int intervalMs, int seconds) {
     int copies = 0;
     for (DWORD next = start; next - start < static_cast<DWORD>(seconds) * 1000;
          next += intervalMs) {
-        BitBlt(memory, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
         GdiFlush();
         ++copies;
         const DWORD now = timeGetTime();
@@ -350,13 +349,13 @@ int main(int argc, char** argv) {
         return runPace(number(2));
     }
     if (std::strcmp(mode, "copy") == 0 && number(2) > 0 && number(3) > 0) {
-        return runCopy(number(2), number(3));
+        const bool sized = number(4) > 0 && number(5) > 0;
+        return runCopy(number(2), number(3), sized ? number(4) : 640, sized ? number(5) : 480);
     }
     if (std::strcmp(mode, "changes") == 0 && number(2) > 0 && number(3) > 0 && argc > 4) {
         return runChanges(number(2), number(3), argv[4]);
     }
-    std::fprintf(stderr,
-                 "usage: bench_frameloop loop SECONDS | pace SECONDS | copy INTERVAL_MS SECONDS |"
-                 " changes COUNT GAP_MS LOG\n");
+    std::fprintf(stderr, "usage: bench_frameloop loop SECONDS | pace SECONDS |"
+                         " copy INTERVAL_MS SECONDS [WIDTH HEIGHT] | changes COUNT GAP_MS LOG\n");
     return 2;
 }

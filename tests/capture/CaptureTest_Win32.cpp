@@ -91,12 +91,20 @@ uint32_t PixelAt(comsrc::DIBitmap_Win32* bitmap, int x, int y) {
     return value & 0xFFFFFF;
 }
 
+// A white scene over the screen's top-left and a mediator copying its (0, 0, 256, 192).
+struct ScreenCapture {
+    ScreenCapture() { EXPECT_EQ(screen.Open(), 0); }
+    TestWindow scene{320, 240};
+    HDCAcquirer screen{nullptr};
+    comsrc::RectList list{256, 16};
+    DevMed_HDC mediator{RECT{0, 0, 256, 192}, &screen, &list};
+};
+
 TEST(DevMedHDC, WholeAreaFirstThenTheChangedRuns) {
-    TestWindow scene(320, 240);
-    HDCAcquirer screen(nullptr);
-    ASSERT_EQ(screen.Open(), 0);
-    comsrc::RectList list(256, 16);
-    DevMed_HDC mediator(RECT{0, 0, 256, 192}, &screen, &list);
+    ScreenCapture capture;
+    TestWindow& scene = capture.scene;
+    comsrc::RectList& list = capture.list;
+    DevMed_HDC& mediator = capture.mediator;
     EXPECT_EQ(mediator.isValid(), 1);
     EXPECT_EQ(mediator.start(), 0);
     EXPECT_EQ(mediator.frameBitmap(), nullptr);
@@ -130,17 +138,15 @@ TEST(DevMedHDC, WholeAreaFirstThenTheChangedRuns) {
 }
 
 TEST(DevMedHDC, CopiesOnlyTheWantedAreaAndANewlyCoveredOneAtOnce) {
-    TestWindow scene(320, 240);
-    HDCAcquirer screen(nullptr);
-    ASSERT_EQ(screen.Open(), 0);
-    comsrc::RectList list(256, 16);
-    DevMed_HDC mediator(RECT{0, 0, 256, 192}, &screen, &list);
+    ScreenCapture capture;
+    comsrc::RectList& list = capture.list;
+    DevMed_HDC& mediator = capture.mediator;
     mediator.setWantedArea(RECT{0, 0, 128, 64});
     ASSERT_EQ(mediator.capture(), 1); // still the whole frame first
     Take(list);
     EXPECT_EQ(PixelAt(mediator.frameBitmap(), 10, 10), 0xFFFFFFu);
     EXPECT_EQ(PixelAt(mediator.frameBitmap(), 200, 100), 0u); // never copied
-    scene.Fill(RECT{150, 100, 180, 120}, RGB(0, 0, 255));
+    capture.scene.Fill(RECT{150, 100, 180, 120}, RGB(0, 0, 255));
     EXPECT_EQ(mediator.capture(), 0); // outside the area: not compared
     // The window moves there: copied and reported at once, within the 40 ms.
     mediator.setWantedArea(RECT{128, 64, 256, 128});

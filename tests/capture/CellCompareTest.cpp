@@ -194,8 +194,7 @@ TEST(CellCompare, TwoPhasesTogetherFindEveryChangedCell) {
 TEST(CellCompare, WithinAnAreaOnlyItsPairsAreLookedAt) {
     std::mt19937 random(777);
     for (int trial = 0; trial < 60; ++trial) {
-        Image before(200, 120);
-        Image now(200, 120);
+        Image before(200, 120), now(200, 120);
         const int32_t l = int32_t(random() % 200), t = int32_t(random() % 120);
         const RECT area = captureAreaWithin(
             RECT{l, t, l + 1 + int32_t(random() % 100), t + 1 + int32_t(random() % 80)}, 200, 120);
@@ -203,9 +202,7 @@ TEST(CellCompare, WithinAnAreaOnlyItsPairsAreLookedAt) {
         for (int c = 0; c < 6; ++c) {
             const int32_t x = int32_t(random() % 200), y = int32_t(random() % 120);
             now.set(x, y, uint32_t(random()) | 1);
-            const bool inside =
-                x >= area.left && x < area.right && y >= area.top && y < area.bottom;
-            if (inside && (x | 1) < area.right)
+            if (y >= area.top && y < area.bottom && x >= area.left && (x | 1) < area.right)
                 changed.insert({x / 32, y / 32});
         }
         std::set<std::pair<int32_t, int32_t>> seen;
@@ -223,24 +220,17 @@ TEST(CellCompare, WithinAnAreaOnlyItsPairsAreLookedAt) {
 }
 
 TEST(CaptureArea, ClippedWidenedToPairsAndWhatAMoveUncovers) {
-    const struct {
-        RECT wanted, area;
-    } clips[] = {{{0, 0, 128, 64}, {0, 0, 128, 64}},         {{17, 3, 145, 67}, {16, 3, 146, 67}},
-                 {{96, 200, 400, 300}, {96, 200, 210, 240}}, {{-50, -9, 1, 1}, {0, 0, 2, 1}},
-                 {{300, 0, 400, 64}, {0, 0, 0, 0}},          {kWholeFrame, {0, 0, 210, 240}}};
+    const RECT clips[][2] = {{{17, 3, 145, 67}, {16, 3, 146, 67}},
+                             {{-50, 200, 400, 300}, {0, 200, 210, 240}},
+                             {{300, 0, 400, 64}, {0, 0, 0, 0}}};
     for (const auto& c : clips)
-        EXPECT_TRUE(comsrc::equalRects(captureAreaWithin(c.wanted, 210, 240), c.area))
-            << c.wanted.left << "," << c.wanted.top;
-    const struct {
-        RECT now, before, fresh;
-    } moves[] = {{{16, 0, 144, 64}, {0, 0, 128, 64}, {128, 0, 144, 64}},
-                 {{0, 0, 128, 80}, {0, 16, 128, 80}, {0, 0, 128, 16}},
-                 {{0, 0, 256, 128}, {64, 32, 128, 64}, {0, 0, 256, 128}},
-                 {{128, 64, 256, 128}, {0, 0, 128, 64}, {128, 64, 256, 128}},
-                 {{0, 0, 128, 64}, {0, 0, 256, 128}, {0, 0, 0, 0}},
-                 {{0, 0, 0, 0}, {0, 0, 128, 64}, {0, 0, 0, 0}}};
+        EXPECT_TRUE(comsrc::equalRects(captureAreaWithin(c[0], 210, 240), c[1])) << c[0].left;
+    const RECT moves[][3] = {{{16, 0, 144, 64}, {0, 0, 128, 64}, {128, 0, 144, 64}},
+                             {{0, 0, 128, 80}, {0, 16, 128, 80}, {0, 0, 128, 16}},
+                             {{0, 0, 256, 128}, {64, 32, 128, 64}, {0, 0, 256, 128}},
+                             {{0, 0, 128, 64}, {0, 0, 256, 128}, {0, 0, 0, 0}}};
     for (const auto& m : moves)
-        EXPECT_TRUE(comsrc::equalRects(newlyCovered(m.now, m.before), m.fresh)) << m.now.left;
+        EXPECT_TRUE(comsrc::equalRects(newlyCovered(m[0], m[1]), m[2])) << m[0].left;
 }
 
 } // namespace

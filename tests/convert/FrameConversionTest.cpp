@@ -198,7 +198,7 @@ TEST_F(FrameTest, HostileSettingsConvertWithoutFault) {
 
 TEST_F(FrameTest, ConvertedAreaBoundsTheConvertedWindowsWithinTheCapture) {
     records[2]->linkUp = 0;
-    const RECT corner{0, 0, 128, 64}, farEnd{128, 64, 256, 128};
+    const RECT corner{0, 0, 128, 64}, farEnd{128, 64, 256, 128}, off{400, 0, 528, 64};
     const struct {
         std::vector<FrameDisplay> slots;
         CaptureSize size;
@@ -207,8 +207,7 @@ TEST_F(FrameTest, ConvertedAreaBoundsTheConvertedWindowsWithinTheCapture) {
         {{slot(0, corner)}, {384, 256}, {0, 0, 128, 64}},
         {{slot(0, corner), slot(1, farEnd)}, {384, 256}, {0, 0, 256, 128}},
         {{slot(1, farEnd)}, {210, 160}, {128, 64, 210, 128}},
-        {{slot(0, RECT{-64, -32, 64, 32}), slot(2, farEnd)}, {384, 256}, {0, 0, 64, 32}},
-        {{FrameDisplay{nullptr, corner, 0, 0}, slot(3, RECT{400, 0, 528, 64})}, {384, 256}, {}},
+        {{FrameDisplay{nullptr, corner, 0, 0}, slot(2, corner), slot(3, off)}, {384, 256}, {}},
     };
     for (const auto& c : cases) {
         const RECT area = convertedArea(c.slots.data(), c.slots.size(), c.size);

@@ -3,40 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
 
-// One record per address, every column byte `fill`.
-std::vector<uint8_t> Records(std::vector<int> addresses, uint8_t fill) {
+// One record per (address, fill): every column byte is the fill.
+std::vector<uint8_t> Records(std::vector<std::pair<int, uint8_t>> tiles) {
     std::vector<uint8_t> block;
-    for (int a : addresses) {
-        block.push_back(uint8_t(a));
+    for (auto [address, fill] : tiles) {
+        block.push_back(uint8_t(address));
         block.insert(block.end(), wire::kTileColumns, fill);
     }
     return block;
 }
 
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 TEST(TileMemory, OnlyChangedTilesGoOutUntilItForgets) {
-    std::vector<int> all;
+    std::vector<std::pair<int, uint8_t>> all;
     for (int a = 0; a < wire::kTiles; ++a)
-        all.push_back(a);
-    const std::vector<uint8_t> white = Records(all, 0x00);
-    const std::vector<uint8_t> oddBytes = Records({0x40}, 0x11) + std::vector<uint8_t>{7, 7};
+        all.push_back({a, 0x00});
+    const std::vector<uint8_t> white = Records(all), flips = Records({{5, 1}, {9, 1}, {9, 0}});
+    std::vector<uint8_t> oddBytes = Records({{0x40, 0x11}}); // no address, and a stray tail
+    oddBytes.insert(oddBytes.end(), {7, 7});
     const struct {
         bool forget;
         std::vector<uint8_t> block, sent;
     } steps[] = {
         {false, white, white}, // a new link: the first picture goes out whole
         {false, white, {}},
-        {false, Records({5, 9}, 0xFF) + Records({9}, 0x00),
-         Records({5, 9}, 0xFF) + Records({9}, 0x00)},
-        {false, Records({5, 9}, 0xFF), Records({9}, 0xFF)},
+        {false, flips, flips},
+        {false, Records({{5, 1}, {9, 1}}), Records({{9, 1}})},
         {true, white, white}, // a whole-picture resend
         {false, oddBytes, oddBytes},
     };
@@ -59,7 +55,7 @@ TEST(TileMemory, ARefusedBlockIsSentAgainLater) {
             queued.push_back(block);
         return refuse ? -1 : 0;
     };
-    const std::vector<uint8_t> block = Records({3, 4}, 0xAA);
+    const std::vector<uint8_t> block = Records({{3, 0xAA}, {4, 0xAA}});
     EXPECT_LT(QueueChangedTiles(memory, block, enqueue), 0);
     refuse = false;
     EXPECT_EQ(QueueChangedTiles(memory, block, enqueue), 0);
