@@ -51,7 +51,6 @@ public:
     // than once.
     void Stop();
 
-    // Also true when the thread could not be created: such a link would never send.
     // Also true when the thread could not be created: such a link would never send, and
     // the frame loop's failure poll restarts the links.
     bool IsStreamFailed() { return !thread || !stream || stream->IsFailed(); }
