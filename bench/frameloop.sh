@@ -45,7 +45,7 @@ reader_pid=
 cleanup() {
     [ -n "$reader_pid" ] && kill "$reader_pid" 2>/dev/null && wait "$reader_pid" 2>/dev/null
     end_wine_session
-    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
+    drop_tmp "$tmp"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM

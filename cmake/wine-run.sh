@@ -35,11 +35,7 @@ cleanup() {
     fi
     stop_wine
     stop_xvfb
-    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then
-        echo "kept $MIRVISTA_TEST_TMP" >&2
-    else
-        rm -rf "$MIRVISTA_TEST_TMP"
-    fi
+    drop_tmp "$MIRVISTA_TEST_TMP"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM

@@ -28,3 +28,8 @@ stop_xvfb() {
         xvfb_pid=
     fi
 }
+
+# Removes a run's temporary folder, or only names it when MIRVISTA_KEEP_TMP asks to keep it.
+drop_tmp() {
+    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $1" >&2; else rm -rf "$1"; fi
+}

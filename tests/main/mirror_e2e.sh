@@ -37,7 +37,7 @@ stop_render() {
 cleanup() {
     stop_render
     end_wine_session
-    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
+    drop_tmp "$tmp"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM

@@ -45,7 +45,7 @@ session_cleanup() {
     local n
     for n in ${MIRVISTA_PORTS:-}; do reader_stop "$n"; done
     end_wine_session
-    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
+    drop_tmp "$tmp"
 }
 trap session_cleanup EXIT
 trap 'exit 130' INT TERM

@@ -7,17 +7,6 @@
 
 namespace mirtool {
 
-namespace {
-
-RECT boundingBox(const RECT& a, const RECT& b) {
-    if (comsrc::isEmptyRect(a))
-        return b;
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-} // namespace
-
 CaptureFrame::CaptureFrame() : pixels(kStride * kMaxCaptureHeight, 0) {}
 
 void CaptureFrame::Resize(CaptureSize next) {
@@ -59,7 +48,7 @@ RECT CoveredArea(const FrameDisplay* slots, size_t count, CaptureSize size) {
             continue;
         const RECT clip = clipWindow(slots[i].window, size.width, size.height);
         if (!comsrc::isEmptyRect(clip))
-            box = boundingBox(box, clip);
+            box = comsrc::unionRects(box, clip);
     }
     return box;
 }
@@ -71,7 +60,7 @@ RECT AddChangedAreas(const RECT* rects, size_t count, const RECT& area, comsrc::
         if (comsrc::isEmptyRect(piece))
             continue;
         dirty.Add(piece);
-        box = boundingBox(box, piece);
+        box = comsrc::unionRects(box, piece);
     }
     return box;
 }

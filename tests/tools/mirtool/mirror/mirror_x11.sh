@@ -29,7 +29,7 @@ cleanup() {
     for pid in "${background[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
     mirvista_ports_pair_stop 0
     stop_xvfb
-    if [ -n "${MIRVISTA_KEEP_TMP:-}" ]; then echo "kept $tmp"; else rm -rf "$tmp"; fi
+    drop_tmp "$tmp"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
